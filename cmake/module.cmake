@@ -1,0 +1,35 @@
+# The module: tessaline_module (static, for unit tests) and the shared library
+# `tessaline` that the host loads. Sources are plain C++17 and the standard
+# library, so the same list cross-builds for Windows.
+file(GLOB TESSALINE_MODULE_SOURCES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/host/*.cpp
+  ${PROJECT_SOURCE_DIR}/main/*.cpp
+  ${PROJECT_SOURCE_DIR}/source/*/*.cpp)
+
+add_library(tessaline_module STATIC ${TESSALINE_MODULE_SOURCES})
+target_include_directories(tessaline_module PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(tessaline_module PRIVATE tessaline_warnings)
+set_target_properties(tessaline_module PROPERTIES
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+
+add_library(tessaline SHARED ${TESSALINE_MODULE_SOURCES})
+target_include_directories(tessaline PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(tessaline PRIVATE tessaline_warnings)
+set_target_properties(tessaline PROPERTIES
+  PREFIX "" CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/module)
+if(WIN32)
+  set_target_properties(tessaline PROPERTIES OUTPUT_NAME tessaline_r15 SUFFIX ".cdl64"
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/module)
+  target_link_options(tessaline PRIVATE -static -static-libgcc -static-libstdc++)
+else()
+  # Exactly one dynamic symbol leaves the module.
+  target_link_options(tessaline PRIVATE
+    -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/module.map -Wl,--no-undefined)
+endif()
+
+# The module folder the host loads from: the library beside res/ and docs/.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/module)
+foreach(folder res docs)
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${CMAKE_BINARY_DIR}/module/${folder} SYMBOLIC)
+endforeach()

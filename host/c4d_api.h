@@ -1,0 +1,38 @@
+// Access to the host's function tables for the wrappers of this folder.
+#ifndef TESSALINE_HOST_C4D_API_H
+#define TESSALINE_HOST_C4D_API_H
+
+#include "host/c4d_host.h"
+
+using Int32 = int32_t;
+using Int64 = int64_t;
+using Float = double;
+using Bool = bool;
+
+// The table handed over at system init; null before that.
+void SetHostTable(const HostTable* table);
+const HostTable* GetHostTable();
+
+// Each group's table, or null when there is no host or the host lacks the group.
+#define TESSALINE_HOST_GROUP(Name, Type, field)   \
+  inline const Type* Name() {                     \
+    const HostTable* t = GetHostTable();          \
+    return t != nullptr ? t->field : nullptr;     \
+  }
+TESSALINE_HOST_GROUP(MemoryApi, HostMemoryApi, memory)
+TESSALINE_HOST_GROUP(StringApi, HostStringApi, strings)
+TESSALINE_HOST_GROUP(ResourceApi, HostResourceApi, resources)
+TESSALINE_HOST_GROUP(DescriptionApi, HostDescriptionApi, descriptions)
+TESSALINE_HOST_GROUP(ContainerApi, HostContainerApi, containers)
+TESSALINE_HOST_GROUP(RegistrationApi, HostRegistrationApi, registration)
+TESSALINE_HOST_GROUP(RenderApi, HostRenderApi, render)
+TESSALINE_HOST_GROUP(NeighborApi, HostNeighborApi, neighbor)
+TESSALINE_HOST_GROUP(LinkedApi, HostLinkedApi, linked)
+TESSALINE_HOST_GROUP(BitmapApi, HostBitmapApi, bitmaps)
+TESSALINE_HOST_GROUP(GuiApi, HostGuiApi, gui)
+TESSALINE_HOST_GROUP(FilenameApi, HostFilenameApi, filenames)
+TESSALINE_HOST_GROUP(ConsoleApi, HostConsoleApi, console)
+TESSALINE_HOST_GROUP(OpenApi, HostOpenApi, open)
+#undef TESSALINE_HOST_GROUP
+
+#endif

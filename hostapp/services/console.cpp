@@ -1,0 +1,68 @@
+#include "hostapp/services/console.h"
+
+#include <cstdlib>
+
+#if !defined(_WIN32)
+#include <spawn.h>
+#include <sys/wait.h>
+extern char** environ;
+#endif
+
+namespace tess::host {
+namespace {
+
+// Starts the desktop's opener without a shell, so no target is ever parsed
+// as a command line.
+bool SpawnOpener(const std::string& target) {
+#if defined(_WIN32)
+  (void)target;
+  return false;
+#else
+  const char* argv[] = {"xdg-open", target.c_str(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return false;
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+#endif
+}
+
+}  // namespace
+
+void Console::Print(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mutex);
+  lines.push_back(line);
+  if (sink) sink(line);
+}
+
+bool Console::Open(const std::string& target) {
+  Print("open: " + target);
+  return openForReal ? SpawnOpener(target) : true;
+}
+
+int32_t Console::MessageBox(const std::string& text, int32_t) {
+  Print("message box: " + text);
+  return 1;
+}
+
+void Console::Note(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mutex);
+  notes.push_back(line);
+}
+
+std::vector<std::string> Console::Lines() const {
+  std::lock_guard<std::mutex> lock(mutex);
+  return lines;
+}
+
+std::vector<std::string> Console::Notes() const {
+  std::lock_guard<std::mutex> lock(mutex);
+  return notes;
+}
+
+void Console::Clear() {
+  std::lock_guard<std::mutex> lock(mutex);
+  lines.clear();
+  notes.clear();
+}
+
+}  // namespace tess::host

@@ -1,0 +1,67 @@
+#include "hostapp/services/services.h"
+
+#include "hostapp/services/container.h"
+
+namespace tess::host {
+namespace {
+
+std::unique_ptr<ServiceState>& State() {
+  static std::unique_ptr<ServiceState> state;
+  return state;
+}
+
+struct ExtraTables {
+  const HostBitmapApi* bitmaps = nullptr;
+  const HostGuiApi* gui = nullptr;
+  const HostRenderApi* render = nullptr;
+  const HostNeighborApi* neighbor = nullptr;
+  const HostLinkedApi* linked = nullptr;
+};
+
+ExtraTables& Extras() {
+  static ExtraTables extras;
+  return extras;
+}
+
+}  // namespace
+
+ServiceState& Services() {
+  if (State() == nullptr) State() = std::make_unique<ServiceState>();
+  return *State();
+}
+
+void ResetServices() { State() = std::make_unique<ServiceState>(); }
+
+void ProvideGuiTables(const HostBitmapApi* bitmaps, const HostGuiApi* gui) {
+  Extras().bitmaps = bitmaps;
+  Extras().gui = gui;
+}
+
+void ProvideRenderTables(const HostRenderApi* render, const HostNeighborApi* neighbor, const HostLinkedApi* linked) {
+  Extras().render = render;
+  Extras().neighbor = neighbor;
+  Extras().linked = linked;
+}
+
+HostTable MakeHostTable() {
+  HostTable table{};
+  table.apiVersion = HOST_API_VERSION;
+  table.size = static_cast<int32_t>(sizeof(HostTable));
+  table.memory = MemoryTable();
+  table.strings = StringTable();
+  table.resources = ResourceTable();
+  table.descriptions = DescriptionTable();
+  table.containers = ContainerTable();
+  table.registration = RegistrationTable();
+  table.render = Extras().render;
+  table.neighbor = Extras().neighbor;
+  table.linked = Extras().linked;
+  table.bitmaps = Extras().bitmaps;
+  table.gui = Extras().gui;
+  table.filenames = FilenameTable();
+  table.console = ConsoleTable();
+  table.open = OpenTable();
+  return table;
+}
+
+}  // namespace tess::host

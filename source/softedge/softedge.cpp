@@ -1,0 +1,5 @@
+#include "source/softedge/softedge.h"
+
+#include "host/c4d_memory.h"
+
+ShaderData* SoftEdge::Alloc() { return NewObj(SoftEdge); }
