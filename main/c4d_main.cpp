@@ -46,6 +46,8 @@ Int32 SystemEnd() {
   FreeCustomGuiLibrary();
   resource.Free();
   DeleteObj(moduleFolder);
+  // The table may not outlive this end; a call before the next init must not reach it.
+  SetHostTable(nullptr);
   return resultOk;
 }
 

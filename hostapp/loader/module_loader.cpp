@@ -91,9 +91,9 @@ StepResult ModuleSession::Start() {
 StepResult ModuleSession::End() {
   if (!initialised) return {};
   initialised = false;
-  const int32_t code = Call(HOST_ACTION_END, nullptr, nullptr, nullptr);
-  // The registration objects the host owns are destroyed while their code is still loaded.
+  // The registration objects the host owns go first, while the module can still free them.
   Services().registry.Clear();
+  const int32_t code = Call(HOST_ACTION_END, nullptr, nullptr, nullptr);
   if (code != 1) return Fail("end", code, "result " + std::to_string(code));
   return {};
 }

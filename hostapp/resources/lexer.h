@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,9 +18,9 @@ constexpr std::uintmax_t maxFileSize = 16u * 1024u * 1024u;
 enum class TokenKind { Identifier, Integer, Real, String, Punct, End, Error };
 
 struct Token {
-    TokenKind kind = TokenKind::End;
-    std::string text;  // identifier, decoded string, number as written, punct char or error reason
-    int line = 1;
+  TokenKind kind = TokenKind::End;
+  std::string text;  // identifier, decoded string, number as written, punct char or error reason
+  int line = 1;
 };
 
 // Splits the whole text. The list always ends with one End or Error token, so
@@ -29,8 +30,8 @@ std::vector<Token> Tokenize(std::string_view text);
 
 // Thrown inside the parsers only; the public functions turn it into a result.
 struct ParseError : std::runtime_error {
-    ParseError(int errorLine, const std::string& reason) : std::runtime_error(reason), line(errorLine) {}
-    int line;
+  ParseError(int errorLine, const std::string& reason) : std::runtime_error(reason), line(errorLine) {}
+  int line;
 };
 
 }  // namespace tess::resources::detail

@@ -1,0 +1,201 @@
+#include "source/sampler/sampler.h"
+
+#include <cmath>
+
+#include "host/c4d_memory.h"
+
+namespace {
+
+constexpr double twoPi = 6.283185307179586;
+
+// Largest m with m * m <= n, for n >= 1. sqrt of an Int32 is exact enough that
+// the floor is right, but the correction guards against a libm that rounds up.
+Int32 FloorSqrt(Int32 n) {
+  auto m = static_cast<Int32>(std::sqrt(static_cast<double>(n)));
+  while (static_cast<Int64>(m) * m > n) --m;
+  while (static_cast<Int64>(m + 1) * (m + 1) <= n) ++m;
+  return m;
+}
+
+// Target of the multi-jittered swap for inner index i of a run of m. The
+// argument is evaluated as ((m - 1) - i) * u + i; that order is part of the
+// pattern. u < 1 keeps the result at most m - 1.
+Int32 RunTarget(Int32 m, Int32 i, double u) {
+  return static_cast<Int32>(std::ceil(static_cast<double>((m - 1) - i) * u + static_cast<double>(i)));
+}
+
+}  // namespace
+
+Sampler::Sampler(Int32 sampleCount, std::uint32_t seed, Int32 samplerMode) : count(sampleCount), mode(samplerMode) {
+  random.Seed(seed);
+}
+
+Sampler::~Sampler() {
+  Clear();
+  count = 0;
+}
+
+Sampler::Sampler(const Sampler& other) : count(other.count), mode(other.mode), random(other.random) {}
+
+Sampler& Sampler::operator=(const Sampler& other) {
+  if (this != &other) {
+    Clear();
+    count = other.count;
+    mode = other.mode;
+    random = other.random;
+  }
+  return *this;
+}
+
+void Sampler::Clear() {
+  DeleteMem(samples);
+  DeleteMem(sphereSamples);
+}
+
+bool Sampler::AllocateSamples() {
+  samples = NewMem(SamplePoint, count);
+  return samples != nullptr;
+}
+
+// The order of draws below decides the pattern; a refused allocation returns
+// before the first draw, so the random state moves only when a pattern is built.
+void Sampler::Generate(Float shuffleScale) {
+  Clear();
+  if (count <= 0) return;
+
+  switch (mode) {
+    case SAMPLER_REGULAR: {
+      const Int32 m = FloorSqrt(count);
+      count = m * m;
+      if (!AllocateSamples()) return;
+      for (Int32 j = 0; j < m; ++j) {
+        for (Int32 i = 0; i < m; ++i) samples[j * m + i] = {(i + 0.5) / m, (j + 0.5) / m};
+      }
+      break;
+    }
+    case SAMPLER_RANDOM: {
+      if (!AllocateSamples()) return;
+      for (Int32 k = 0; k < count; ++k) {
+        const double a = random.Next();
+        const double b = random.Next();
+        samples[k] = {b, a};
+      }
+      break;
+    }
+    case SAMPLER_JITTERED: {
+      const Int32 m = FloorSqrt(count);
+      count = m * m;
+      if (!AllocateSamples()) return;
+      for (Int32 j = 0; j < m; ++j) {
+        for (Int32 i = 0; i < m; ++i) {
+          const double y = (j + random.Next()) / m;
+          const double x = (i + random.Next()) / m;
+          samples[j * m + i] = {x, y};
+        }
+      }
+      break;
+    }
+    case SAMPLER_NROOKS: {
+      if (!AllocateSamples()) return;
+      for (Int32 k = 0; k < count; ++k) {
+        const double y = (k + random.Next()) / count;
+        const double x = (k + random.Next()) / count;
+        samples[k] = {x, y};
+      }
+      ShuffleX(shuffleScale);
+      ShuffleY(shuffleScale);
+      break;
+    }
+    case SAMPLER_MULTIJITTERED: {
+      const Int32 m = FloorSqrt(count);
+      count = m * m;
+      if (!AllocateSamples()) return;
+      const double w = 1.0 / count;
+      // Canonical pattern: each of the m x m cells holds one point, and within
+      // the cells the points form an n-rooks pattern over count strips.
+      for (Int32 j = 0; j < m; ++j) {
+        for (Int32 k = 0; k < m; ++k) {
+          SamplePoint& p = samples[j * m + k];
+          p.x = (j * m + k) * w + random.Next() * w;
+          p.y = (k * m + j) * w + random.Next() * w;
+        }
+      }
+      // Swapping x within a run of m (and y within a column) keeps both the
+      // cell and the strip properties while decorrelating the two axes.
+      for (Int32 r = 0; r < m; ++r) {
+        SamplePoint* run = samples + r * m;
+        for (Int32 c = 0; c < m; ++c) {
+          const Int32 t = RunTarget(m, c, random.Next());
+          const double x = run[c].x;
+          run[c].x = run[t].x;
+          run[t].x = x;
+        }
+      }
+      for (Int32 c = 0; c < m; ++c) {
+        for (Int32 r = 0; r < m; ++r) {
+          const Int32 t = RunTarget(m, r, random.Next());
+          const double y = samples[r * m + c].y;
+          samples[r * m + c].y = samples[t * m + c].y;
+          samples[t * m + c].y = y;
+        }
+      }
+      break;
+    }
+    case SAMPLER_HAMMERSLEY: {
+      if (!AllocateSamples()) return;
+      for (Int32 i = 0; i < count; ++i) samples[i] = {static_cast<double>(i) / count, RadicalInverse(i)};
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void Sampler::ShuffleX(Float scale) {
+  if (count <= 0 || samples == nullptr) return;
+  for (Int32 i = 1; i < count; ++i) {
+    const Int32 t = static_cast<Int32>(std::floor(random.Next() * scale)) % count;
+    const double x = samples[i].x;
+    samples[i].x = samples[t].x;
+    samples[t].x = x;
+  }
+}
+
+void Sampler::ShuffleY(Float scale) {
+  if (count <= 0 || samples == nullptr) return;
+  for (Int32 i = 1; i < count; ++i) {
+    const Int32 t = static_cast<Int32>(std::floor(random.Next() * scale)) % count;
+    const double y = samples[i].y;
+    samples[i].y = samples[t].y;
+    samples[t].y = y;
+  }
+}
+
+Float Sampler::RadicalInverse(Int32 i) {
+  double sum = 0.0;
+  double f = 0.5;
+  while (i != 0) {
+    sum += f * (i % 2);
+    f *= 0.5;
+    i /= 2;
+  }
+  return sum;
+}
+
+void Sampler::MapToSphere() {
+  if (count <= 0 || samples == nullptr) return;
+  DeleteMem(sphereSamples);
+  sphereSamples = NewMem(Vector, count);
+  if (sphereSamples == nullptr) return;
+  for (Int32 i = 0; i < count; ++i) {
+    const double z = 1.0 - 2.0 * samples[i].x;
+    const double r = std::sqrt(1.0 - z * z);
+    const double phi = twoPi * samples[i].y;
+    sphereSamples[i] = Vector(r * std::cos(phi), r * std::sin(phi), z);
+  }
+}
+
+Vector Sampler::GetSphereSample(Int32 index) const {
+  if (count == 0 || sphereSamples == nullptr || index < 0 || index >= count) return Vector();
+  return sphereSamples[index];
+}
