@@ -1,6 +1,9 @@
 #include "hostapp/services/services.h"
 
 #include "hostapp/services/container.h"
+#include "hostapp/services/linked.h"
+#include "hostapp/services/neighbor.h"
+#include "hostapp/services/render_data.h"
 
 namespace tess::host {
 namespace {
@@ -13,9 +16,6 @@ std::unique_ptr<ServiceState>& State() {
 struct ExtraTables {
   const HostBitmapApi* bitmaps = nullptr;
   const HostGuiApi* gui = nullptr;
-  const HostRenderApi* render = nullptr;
-  const HostNeighborApi* neighbor = nullptr;
-  const HostLinkedApi* linked = nullptr;
 };
 
 ExtraTables& Extras() {
@@ -37,12 +37,6 @@ void ProvideGuiTables(const HostBitmapApi* bitmaps, const HostGuiApi* gui) {
   Extras().gui = gui;
 }
 
-void ProvideRenderTables(const HostRenderApi* render, const HostNeighborApi* neighbor, const HostLinkedApi* linked) {
-  Extras().render = render;
-  Extras().neighbor = neighbor;
-  Extras().linked = linked;
-}
-
 HostTable MakeHostTable() {
   HostTable table{};
   table.apiVersion = HOST_API_VERSION;
@@ -53,9 +47,9 @@ HostTable MakeHostTable() {
   table.descriptions = DescriptionTable();
   table.containers = ContainerTable();
   table.registration = RegistrationTable();
-  table.render = Extras().render;
-  table.neighbor = Extras().neighbor;
-  table.linked = Extras().linked;
+  table.render = RenderTable();
+  table.neighbor = NeighborTable();
+  table.linked = LinkedTable();
   table.bitmaps = Extras().bitmaps;
   table.gui = Extras().gui;
   table.filenames = FilenameTable();

@@ -29,7 +29,6 @@ void ResetServices();
 // Groups that live outside the standard-library services (bitmaps and
 // dialogs need image libraries); null until someone provides them.
 void ProvideGuiTables(const HostBitmapApi* bitmaps, const HostGuiApi* gui);
-void ProvideRenderTables(const HostRenderApi* render, const HostNeighborApi* neighbor, const HostLinkedApi* linked);
 
 // The table handed to a module at system init, with every group this host has.
 HostTable MakeHostTable();

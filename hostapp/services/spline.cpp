@@ -5,7 +5,9 @@
 
 namespace {
 
-const tess::host::CustomData* SplineFromHandle(const void* handle) { return static_cast<const HostSpline*>(handle); }
+const tess::host::CustomData* SplineFromHandle(const void* handle) {
+  return static_cast<const HostSpline*>(handle);
+}
 
 // Containers copy curves handed over by the module through this; it runs
 // whenever curves are linked in at all.

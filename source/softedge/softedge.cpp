@@ -2,4 +2,103 @@
 
 #include "host/c4d_memory.h"
 
+namespace {
+
+constexpr Float degree = 3.141592653589793 / 180.0;
+
+}  // namespace
+
 ShaderData* SoftEdge::Alloc() { return NewObj(SoftEdge); }
+
+Int32 SoftEdge::GetRenderInfo(BaseShader*) { return SHADERINFO_BUMP_SUPPORT; }
+
+INITRENDERRESULT SoftEdge::InitRender(BaseShader* shader, const InitRenderStruct&) {
+  const BaseContainer data = shader->GetDataInstance();
+  angleMin = data.GetFloat(SOFTEDGE_ANGLE_MIN, 60.0 * degree);
+  angleMax = data.GetFloat(SOFTEDGE_ANGLE_MAX, 90.0 * degree);
+  radius = data.GetFloat(SOFTEDGE_RADIUS, 2.0);
+  profile = SplineData::View(data.GetCustomDataType(SOFTEDGE_PROFILE, CUSTOMDATATYPE_SPLINE));
+  useSelection = data.GetBool(SOFTEDGE_USE_SELECTION, false);
+  selectionMode = data.GetInt32(SOFTEDGE_SELECTION_MODE, SOFTEDGE_SELECTION_MODE_ONLY);
+  edgeType = data.GetInt32(SOFTEDGE_EDGE_TYPE, SOFTEDGE_EDGE_TYPE_ALL);
+  method = data.GetInt32(SOFTEDGE_METHOD, SOFTEDGE_METHOD_EDGES);
+  sampleCount = data.GetInt32(SOFTEDGE_SAMPLES, 16);
+  sameObject = data.GetBool(SOFTEDGE_SAME_OBJECT, false);
+
+  cache.Empty();
+  if (method == SOFTEDGE_METHOD_SAMPLING) {
+    for (Int32 s = 0; s < edges::cacheSlots; ++s)
+      samplers[s] = Sampler(sampleCount, static_cast<std::uint32_t>(666 * s), SAMPLER_MULTIJITTERED);
+  }
+  return INITRENDERRESULT_OK;
+}
+
+void SoftEdge::FreeRender(BaseShader*) {
+  cache.Empty();
+  for (Sampler& sampler : samplers) sampler.Clear();
+}
+
+Vector SoftEdge::Output(BaseShader*, ChannelData* cd) {
+  const Vector fallback(1.0);
+  if (ChannelOf(cd) != CHANNEL_NORMAL) return fallback;
+  const VolumeData* vd = cd->vd;
+  if (vd == nullptr || vd->object == nullptr || vd->context == nullptr || vd->object->polygonCount == 0)
+    return fallback;
+  switch (method) {
+    case SOFTEDGE_METHOD_EDGES:
+      return EdgeOutput(cd);
+    default:
+      return Vector();
+  }
+}
+
+edges::EdgeRules SoftEdge::Rules() const {
+  edges::EdgeRules rules;
+  rules.variant = edges::EdgeVariant::SoftEdge;
+  rules.angleMin = angleMin;
+  rules.angleMax = angleMax;
+  rules.reach = radius;
+  rules.falloff = &profile;
+  rules.useSelection = useSelection;
+  rules.selectionMode = selectionMode;
+  rules.edgeType = edgeType;
+  return rules;
+}
+
+Bool SoftEdge::EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points, const CPolygon* polygons,
+                            const Neighbor& adjacency, const Vector& point, Float& edgeValue, Vector& bentNormal,
+                            const BaseSelect& selection, Int32 side) {
+  return edges::EvaluateEdgeShared(Rules(), first, second, polygon, points, polygons, adjacency, point, edgeValue,
+                                   &bentNormal, selection, side);
+}
+
+Vector SoftEdge::EdgeOutput(ChannelData* cd) {
+  const Vector fallback(1.0);
+  if (ChannelOf(cd) != CHANNEL_NORMAL) return fallback;
+  edges::Hit hit;
+  if (!edges::FindHit(cd, &hit)) return fallback;
+
+  Neighbor spare;
+  const Neighbor& adjacency = cache.For(GetRenderThreadIndex(hit.vd), hit.object, spare);
+  const BaseSelect selection = edges::FindEdgeSelection(hit.object, useSelection);
+  const HostVector* points = hit.object->points;
+  const Vector shadingNormal = hit.vd->normal;
+  const Vector point = hit.vd->point;
+
+  Vector sum;
+  Int32 count = 0;
+  edges::WalkSides(hit.corners, [&](Int32 first, Int32 second, Int32 side) {
+    Vector bent = shadingNormal;
+    Float edgeValue = 0.0;
+    if (!EvaluateEdge(first, second, hit.polygon, points, hit.object->polygons, adjacency, point, edgeValue, bent,
+                      selection, side))
+      return;
+    if (count == 0) {
+      sum = bent;
+    } else {
+      sum += bent;
+    }
+    ++count;
+  });
+  return edges::EncodeNormal(count > 0 ? sum : shadingNormal);
+}

@@ -1,12 +1,45 @@
-// Soft Edge: rounds hard polygon edges in the normal channel.
+// Soft Edge: rounds hard polygon edges in the normal channel, by measuring
+// the distance to the hit polygon's edges or by tracing rays around the point.
 #ifndef TESSALINE_SOURCE_SOFTEDGE_SOFTEDGE_H
 #define TESSALINE_SOURCE_SOFTEDGE_SOFTEDGE_H
 
+#include "host/c4d_customdata.h"
 #include "host/c4d_shader.h"
+#include "res/description/xsoftedge.h"
+#include "source/edges/edge_evaluation.h"
+#include "source/edges/edge_walk.h"
+#include "source/sampler/sampler.h"
 
 class SoftEdge : public ShaderData {
  public:
   static ShaderData* Alloc();
+
+  Int32 GetRenderInfo(BaseShader* shader) override;
+  INITRENDERRESULT InitRender(BaseShader* shader, const InitRenderStruct& setup) override;
+  void FreeRender(BaseShader* shader) override;
+  Vector Output(BaseShader* shader, ChannelData* cd) override;
+
+  virtual Bool EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points, const CPolygon* polygons,
+                            const Neighbor& adjacency, const Vector& point, Float& edgeValue, Vector& bentNormal,
+                            const BaseSelect& selection, Int32 side);
+  // The edge geometry method.
+  virtual Vector EdgeOutput(ChannelData* cd);
+
+ protected:
+  edges::EdgeRules Rules() const;
+
+  Float angleMin = 0.0;
+  Float angleMax = 0.0;
+  Float radius = 0.0;
+  Int32 method = SOFTEDGE_METHOD_EDGES;
+  SplineData profile;
+  Bool useSelection = false;
+  Int32 selectionMode = SOFTEDGE_SELECTION_MODE_ONLY;
+  Int32 edgeType = SOFTEDGE_EDGE_TYPE_ALL;
+  Int32 sampleCount = 0;
+  Bool sameObject = false;
+  edges::EdgeCache cache;
+  Sampler samplers[edges::cacheSlots];
 };
 
 #endif

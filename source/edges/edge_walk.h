@@ -1,0 +1,61 @@
+// The walk over the hit polygon's sides that both edge shaders take: which
+// hits can be evaluated, the per-thread adjacency cache and the lookup of the
+// edge selection.
+#ifndef TESSALINE_SOURCE_EDGES_EDGE_WALK_H
+#define TESSALINE_SOURCE_EDGES_EDGE_WALK_H
+
+#include "host/c4d_baseobject.h"
+#include "host/c4d_neighbor.h"
+#include "host/c4d_render.h"
+#include "source/edges/edge_math.h"
+
+namespace edges {
+
+constexpr Int32 cacheSlots = 256;
+
+// A hit that passed every test: its object and polygon, with the polygon's
+// corners known to lie inside the object's points.
+struct Hit {
+  const VolumeData* vd = nullptr;
+  const RayObject* object = nullptr;
+  Int32 polygon = 0;
+  CPolygon corners{};
+};
+
+// The tests a sample must pass before its polygon is looked at, in this
+// order: hit record, hit object, hit context, polygons, polygon hit. A polygon
+// index or corner outside the object fails too, so nothing reads past its arrays.
+bool FindHit(const ChannelData* cd, Hit* hit);
+
+// Each shader instance's adjacency tables, one per render thread, so that the
+// per-sample path takes no lock.
+struct EdgeCache {
+  const RayObject* cachedObject[cacheSlots] = {};
+  Neighbor adjacency[cacheSlots];
+
+  // Releases every table; done at render preparation and teardown.
+  void Empty();
+  // The calling thread's table, rebuilt when it last served another object.
+  // A thread index outside the slots must never index them: that sample gets
+  // `spare`, a table built for it alone, which is slow but correct.
+  const Neighbor& For(Int32 threadIndex, const RayObject* object, Neighbor& spare);
+};
+
+// The selection of the first edge-selection tag named "tessaline" among the
+// source object's first 50; none when not in use or not found.
+BaseSelect FindEdgeSelection(const RayObject* object, bool useSelection);
+
+// Calls visit(first corner, second corner, side) for every side of the polygon, in side order.
+template <typename Visit>
+void WalkSides(const CPolygon& poly, Visit&& visit) {
+  const int sides = SideCount(poly);
+  for (int side = 0; side < sides; ++side) {
+    Int32 first = 0, second = 0;
+    SideCorners(poly, side, &first, &second);
+    visit(first, second, side);
+  }
+}
+
+}  // namespace edges
+
+#endif
