@@ -4,19 +4,28 @@
 #include <new>
 
 #include "hostapp/services/gradient.h"
+#include "hostapp/services/nodes.h"
 #include "hostapp/services/spline.h"
 
 namespace tess::host {
 
 const HostLinkedApi* LinkedTable() {
   static const HostLinkedApi table{
-      // Linked shaders: this host has none to offer yet, so a linked shader
-      // never prepares and samples as black.
-      [](HostNode*, const HostInitRender*) { return int32_t{HOST_INITRENDER_FAILED}; },
-      [](HostNode*, HostChannelData*, HostVector* colour) {
-        if (colour != nullptr) *colour = HostVector{0.0, 0.0, 0.0};
+      // Linked shaders: any shader node, the module's own or the host's.
+      [](HostNode* node, const HostInitRender* setup) {
+        auto* shader = dynamic_cast<ShaderNode*>(node);
+        const HostInitRender none{nullptr, 0};
+        return shader != nullptr ? shader->InitRender(setup != nullptr ? *setup : none)
+                                 : int32_t{HOST_INITRENDER_FAILED};
       },
-      [](HostNode*) {},
+      [](HostNode* node, HostChannelData* cd, HostVector* colour) {
+        if (colour == nullptr) return;
+        auto* shader = dynamic_cast<ShaderNode*>(node);
+        *colour = shader != nullptr ? shader->Sample(cd) : HostVector{0.0, 0.0, 0.0};
+      },
+      [](HostNode* node) {
+        if (auto* shader = dynamic_cast<ShaderNode*>(node)) shader->FreeRender();
+      },
 
       []() -> HostSpline* { return new (std::nothrow) HostSpline; },
       [](HostSpline* s) { delete s; },
