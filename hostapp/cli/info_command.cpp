@@ -1,5 +1,9 @@
 #include "hostapp/cli/info_command.h"
 
+#include <iostream>
+
+#include "hostapp/cli/commands.h"
+
 #include <iomanip>
 #include <ostream>
 #include <string>
@@ -62,6 +66,12 @@ int RunInfo(const std::string& modulePath, std::ostream& out, std::ostream& err)
     exitCode = 1;
   }
   return exitCode;
+}
+
+CommandRunner AddInfoCommand(CLI::App& app, const CommonOptions& common) {
+  app.add_subcommand("info", "Load and start the module, show its console banner and list the plug-ins it "
+                             "registers, then end and unload it.");
+  return [&common] { return RunInfo(common.modulePath, std::cout, std::cerr); };
 }
 
 }  // namespace tess::cli

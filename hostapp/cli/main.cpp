@@ -1,26 +1,30 @@
 // tessaline-host: plays the 3D application for the Tessaline module.
 #include <CLI/CLI.hpp>
 
-#include <iostream>
+#include <map>
 
-#include "hostapp/cli/info_command.h"
+#include "hostapp/cli/commands.h"
 #include "hostapp/loader/module_loader.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"tessaline-host: loads the Tessaline module as the 3D application would, and drives it."};
   app.require_subcommand(1);
+  app.fallthrough();  // shared options may follow the command
 
-  std::string modulePath = tess::host::DefaultModulePath();
-  CLI::App* info = app.add_subcommand("info", "Load and start the module, show its console banner and list "
-                                              "the plug-ins it registers, then end and unload it.");
-  info->add_option("--module", modulePath, "The module to load (default: the one this build made)");
+  tess::cli::CommonOptions common;
+  common.modulePath = tess::host::DefaultModulePath();
+  app.add_option("--module", common.modulePath, "The module to load (default: the one this build made)");
+
+  std::map<CLI::App*, tess::cli::CommandRunner> commands;
+  const auto add = [&](tess::cli::CommandRunner run) { commands[app.get_subcommands({}).back()] = std::move(run); };
+  add(tess::cli::AddInfoCommand(app, common));
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e);
   }
-
-  if (info->parsed()) return tess::cli::RunInfo(modulePath, std::cout, std::cerr);
+  for (const auto& [command, run] : commands)
+    if (command->parsed()) return run();
   return 1;
 }
