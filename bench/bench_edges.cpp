@@ -1,0 +1,157 @@
+// Per-sample cost of the edge shaders on a 10k-quad mesh, one thread, with
+// the host's real adjacency, curves and allocator behind them.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "host/c4d_memory.h"
+#include "hostapp/services/gradient.h"
+#include "hostapp/services/render_data.h"
+#include "hostapp/services/scene.h"
+#include "hostapp/services/services.h"
+#include "hostapp/services/spline.h"
+#include "source/drawedge/drawedge.h"
+#include "source/softedge/softedge.h"
+
+namespace {
+
+constexpr int gridSize = 100;  // 100 x 100 quads
+constexpr int sampleCount = 4096;
+
+// A wavy grid, so that the edges have a spread of angles between their faces.
+struct Grid {
+  std::vector<HostVector> points;
+  std::vector<HostPolygon> polygons;
+  HostObject source;
+  HostRayObject object{};
+
+  Grid() {
+    for (int j = 0; j <= gridSize; ++j)
+      for (int i = 0; i <= gridSize; ++i)
+        points.push_back({i * 0.1, 0.08 * std::sin(i * 1.3) * std::cos(j * 0.7), j * 0.1});
+    for (int j = 0; j < gridSize; ++j)
+      for (int i = 0; i < gridSize; ++i) {
+        const int a = j * (gridSize + 1) + i;
+        polygons.push_back({a, a + gridSize + 1, a + gridSize + 2, a + 1});
+      }
+    object = {points.data(), static_cast<int32_t>(points.size()), polygons.data(),
+              static_cast<int32_t>(polygons.size()), &source};
+  }
+};
+
+// Hit records at random points of random polygons.
+struct Samples {
+  std::vector<HostVolumeData> records;
+  std::vector<HostChannelData> channels;
+  tess::host::SampleContext context{0, nullptr};
+
+  Samples(const Grid& grid, int32_t channel) : records(sampleCount), channels(sampleCount) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int32_t> pick(0, static_cast<int32_t>(grid.polygons.size()) - 1);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int k = 0; k < sampleCount; ++k) {
+      const int32_t p = pick(random);
+      const HostPolygon& q = grid.polygons[p];
+      const double u = unit(random), v = unit(random);
+      const HostVector& a = grid.points[q.a];
+      const HostVector& b = grid.points[q.b];
+      const HostVector& d = grid.points[q.d];
+      HostVolumeData& vd = records[k];
+      vd.point = {a.x + (d.x - a.x) * u + (b.x - a.x) * v, a.y, a.z + (d.z - a.z) * u + (b.z - a.z) * v};
+      vd.normal = {0, 1, 0};
+      vd.secondNormal = vd.normal;
+      vd.hitId = {1, p};
+      vd.context = &context;
+      vd.renderer = &context;
+      vd.object = &grid.object;
+      channels[k].flags = channel << 6;
+      channels[k].vd = &vd;
+    }
+  }
+};
+
+struct Host {
+  HostTable table;
+  Host() {
+    tess::host::ResetServices();
+    table = tess::host::MakeHostTable();
+    SetHostTable(&table);
+  }
+  ~Host() { SetHostTable(nullptr); }
+};
+
+void LineCurve(HostNode& node, int32_t id) {
+  auto curve = std::make_unique<HostSpline>();
+  curve->SetLinePreset(2);
+  node.container.SetData(id, std::move(curve));
+}
+
+void SoftEdgeOutput(benchmark::State& state) {
+  Host host;
+  Grid grid;
+  Samples samples(grid, HOST_CHANNEL_NORMAL);
+  HostNode node;
+  node.container.SetFloat(SOFTEDGE_ANGLE_MIN, 5 * 3.141592653589793 / 180);
+  node.container.SetFloat(SOFTEDGE_RADIUS, 0.03);
+  LineCurve(node, SOFTEDGE_PROFILE);
+  ShaderData* shader = SoftEdge::Alloc();
+  BaseShader s(&node);
+  shader->InitRender(&s, HostInitRender{});
+  size_t k = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(shader->Output(&s, &samples.channels[k]));
+    k = (k + 1) % sampleCount;
+  }
+  shader->FreeRender(&s);
+  DeleteObj(shader);
+}
+BENCHMARK(SoftEdgeOutput);
+
+// Draw Edge's walk: EvaluateEdge over the sides, combined as Output combines them.
+class DrawEdgeWalk : public DrawEdge {
+ public:
+  Float Walk(const ChannelData* cd) {
+    edges::Hit hit;
+    if (!edges::FindHit(cd, &hit)) return 1.0;
+    Neighbor spare;
+    const Neighbor& adjacency = cache.For(GetRenderThreadIndex(hit.vd), hit.object, spare);
+    Float running = 0.0;
+    Int32 hits = 0;
+    const Vector point = hit.vd->point;
+    edges::WalkSides(hit.corners, [&](Int32 first, Int32 second, Int32 side) {
+      Float value = 0.0;
+      if (!EvaluateEdge(first, second, hit.polygon, hit.object->points, hit.object->polygons, adjacency, point, value,
+                        BaseSelect(), side))
+        return;
+      running = hits++ == 0 ? value : CombineEdgeValues(running, value);
+    });
+    return hits == 0 ? 1.0 : running;
+  }
+};
+
+void DrawEdgeEdgeWalk(benchmark::State& state) {
+  Host host;
+  Grid grid;
+  Samples samples(grid, 0);
+  HostNode node;
+  node.container.SetFloat(DRAWEDGE_WIDTH, 0.03);
+  LineCurve(node, DRAWEDGE_FALLOFF);
+  auto gradient = std::make_unique<HostGradient>();
+  gradient->InsertKnot(HostGradient::DefaultKnot());
+  node.container.SetData(DRAWEDGE_GRADIENT, std::move(gradient));
+  DrawEdgeWalk walk;
+  BaseShader s(&node);
+  walk.InitRender(&s, HostInitRender{});
+  size_t k = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(walk.Walk(&samples.channels[k]));
+    k = (k + 1) % sampleCount;
+  }
+  walk.FreeRender(&s);
+}
+BENCHMARK(DrawEdgeEdgeWalk);
+
+}  // namespace

@@ -1,0 +1,5 @@
+if(NOT TARGET benchmark::benchmark)
+  find_package(benchmark REQUIRED)
+endif()
+add_executable(bench_edges ${CMAKE_CURRENT_SOURCE_DIR}/bench_edges.cpp)
+target_link_libraries(bench_edges PRIVATE tessaline_module tessaline_services benchmark::benchmark_main)
