@@ -9,6 +9,10 @@ using Int64 = int64_t;
 using Float = double;
 using Bool = bool;
 
+constexpr Float PI = 3.141592653589793;
+// Angles are kept in radians; defaults are written in degrees.
+constexpr Float DegToRad(Float degrees) { return degrees * PI / 180.0; }
+
 // The table handed over at system init; null before that.
 void SetHostTable(const HostTable* table);
 const HostTable* GetHostTable();

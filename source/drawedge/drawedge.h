@@ -12,9 +12,13 @@ class DrawEdge : public ShaderData {
  public:
   static ShaderData* Alloc();
 
+  Bool Init(GeListNode* node) override;
+  Bool GetDEnabling(GeListNode* node, const DescID& id, const HostData* value, Int32 flags,
+                    const HostContainer* itemDescription) override;
   Int32 GetRenderInfo(BaseShader* shader) override;
   INITRENDERRESULT InitRender(BaseShader* shader, const InitRenderStruct& setup) override;
   void FreeRender(BaseShader* shader) override;
+  Vector Output(BaseShader* shader, ChannelData* cd) override;
 
   virtual Bool EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points,
                             const CPolygon* polygons, const Neighbor& adjacency, const Vector& point,
@@ -25,6 +29,8 @@ class DrawEdge : public ShaderData {
 
  protected:
   edges::EdgeRules Rules() const;
+  // The point moved for the bump samples and by the linked shader.
+  Vector ShiftedPoint(const edges::Hit& hit, ChannelData* cd);
 
   Float angleMin = 0.0;
   Float angleMax = 0.0;

@@ -4,18 +4,61 @@
 
 namespace {
 
-constexpr Float degree = 3.141592653589793 / 180.0;
+// Shows or hides one group of the panel, unless the host asks about a single
+// parameter that the group is no part of.
+void SetDescriptionGroupVisible(Description* description, const DescID* single, Int32 group, Bool visible) {
+  const DescID id(DescLevel(group, DTYPE_GROUP, 0));
+  if (single != nullptr && !id.IsPartOf(*single)) return;
+  BaseContainer properties = description->GetParameterI(id);
+  if (properties.IsValid()) properties.SetBool(DESC_HIDE, !visible);
+}
 
 }  // namespace
 
 ShaderData* SoftEdge::Alloc() { return NewObj(SoftEdge); }
 
+Bool SoftEdge::Init(GeListNode* node) {
+  BaseContainer data = node->GetDataInstance();
+  data.SetFloat(SOFTEDGE_ANGLE_MIN, DegToRad(60.0));
+  data.SetFloat(SOFTEDGE_ANGLE_MAX, DegToRad(90.0));
+  data.SetFloat(SOFTEDGE_RADIUS, 2.0);
+  SplineData curve = SplineData::Alloc();
+  if (curve.IsValid()) {
+    curve.MakeTwoPointPreset(2);
+    data.SetCustomDataType(SOFTEDGE_PROFILE, CUSTOMDATATYPE_SPLINE, curve.Get());
+  }
+  data.SetBool(SOFTEDGE_USE_SELECTION, false);
+  data.SetInt32(SOFTEDGE_SELECTION_MODE, SOFTEDGE_SELECTION_MODE_ONLY);
+  data.SetInt32(SOFTEDGE_EDGE_TYPE, SOFTEDGE_EDGE_TYPE_ALL);
+  data.SetInt32(SOFTEDGE_METHOD, SOFTEDGE_METHOD_EDGES);
+  data.SetInt32(SOFTEDGE_SAMPLES, 32);
+  data.SetBool(SOFTEDGE_SAME_OBJECT, false);
+  return true;
+}
+
+Bool SoftEdge::GetDDescription(GeListNode* node, Description* description, Int32& flags) {
+  if (!description->LoadDescription(node)) return false;
+  const DescID* single = description->GetSingleDescID();
+  const Int32 chosen = node->GetDataInstance().GetInt32(SOFTEDGE_METHOD, SOFTEDGE_METHOD_EDGES);
+  SetDescriptionGroupVisible(description, single, SOFTEDGE_GROUP_EDGE, chosen == SOFTEDGE_METHOD_EDGES);
+  SetDescriptionGroupVisible(description, single, SOFTEDGE_GROUP_SAMPLING, chosen == SOFTEDGE_METHOD_SAMPLING);
+  flags |= DESCFLAGS_DESC_LOADED;
+  return ShaderData::GetDDescription(node, description, flags);
+}
+
+Bool SoftEdge::GetDEnabling(GeListNode* node, const DescID& id, const HostData* value, Int32 flags,
+                            const HostContainer* itemDescription) {
+  if (id.FirstId() == SOFTEDGE_SELECTION_MODE)
+    return node->GetDataInstance().GetBool(SOFTEDGE_USE_SELECTION, false);
+  return ShaderData::GetDEnabling(node, id, value, flags, itemDescription);
+}
+
 Int32 SoftEdge::GetRenderInfo(BaseShader*) { return SHADERINFO_BUMP_SUPPORT; }
 
 INITRENDERRESULT SoftEdge::InitRender(BaseShader* shader, const InitRenderStruct&) {
   const BaseContainer data = shader->GetDataInstance();
-  angleMin = data.GetFloat(SOFTEDGE_ANGLE_MIN, 60.0 * degree);
-  angleMax = data.GetFloat(SOFTEDGE_ANGLE_MAX, 90.0 * degree);
+  angleMin = data.GetFloat(SOFTEDGE_ANGLE_MIN, DegToRad(60.0));
+  angleMax = data.GetFloat(SOFTEDGE_ANGLE_MAX, DegToRad(90.0));
   radius = data.GetFloat(SOFTEDGE_RADIUS, 2.0);
   profile = SplineData::View(data.GetCustomDataType(SOFTEDGE_PROFILE, CUSTOMDATATYPE_SPLINE));
   useSelection = data.GetBool(SOFTEDGE_USE_SELECTION, false);
@@ -47,6 +90,8 @@ Vector SoftEdge::Output(BaseShader*, ChannelData* cd) {
   switch (method) {
     case SOFTEDGE_METHOD_EDGES:
       return EdgeOutput(cd);
+    case SOFTEDGE_METHOD_SAMPLING:
+      return SampledOutput(cd);
     default:
       return Vector();
   }

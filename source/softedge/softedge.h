@@ -14,6 +14,10 @@ class SoftEdge : public ShaderData {
  public:
   static ShaderData* Alloc();
 
+  Bool Init(GeListNode* node) override;
+  Bool GetDDescription(GeListNode* node, Description* description, Int32& flags) override;
+  Bool GetDEnabling(GeListNode* node, const DescID& id, const HostData* value, Int32 flags,
+                    const HostContainer* itemDescription) override;
   Int32 GetRenderInfo(BaseShader* shader) override;
   INITRENDERRESULT InitRender(BaseShader* shader, const InitRenderStruct& setup) override;
   void FreeRender(BaseShader* shader) override;
@@ -24,6 +28,8 @@ class SoftEdge : public ShaderData {
                             const BaseSelect& selection, Int32 side);
   // The edge geometry method.
   virtual Vector EdgeOutput(ChannelData* cd);
+  // The ray sampling method.
+  virtual Vector SampledOutput(ChannelData* cd);
 
  protected:
   edges::EdgeRules Rules() const;
