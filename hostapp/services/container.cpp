@@ -9,9 +9,10 @@ std::map<int32_t, DataFromHandle>& DataTypes() {
   return types;
 }
 
-Value::Kind KindOf(const HostContainer* c, int32_t id) {
+// The value under id when it is of the given kind, else null.
+const Value* FindOfKind(const HostContainer* c, int32_t id, Value::Kind kind) {
   const Value* v = c != nullptr ? c->Find(id) : nullptr;
-  return v != nullptr ? v->kind : Value::Kind::Link;
+  return v != nullptr && v->kind == kind ? v : nullptr;
 }
 
 }  // namespace
@@ -61,9 +62,8 @@ const HostContainerApi* ContainerTable() {
         if (c != nullptr) c->SetBool(id, value != 0);
       },
       [](const HostContainer* c, int32_t id, int32_t type) -> void* {
-        if (KindOf(c, id) != Value::Kind::Data) return nullptr;
-        const Value* v = c->Find(id);
-        return v->data != nullptr && v->data->Type() == type ? v->data->Handle() : nullptr;
+        const Value* v = FindOfKind(c, id, Value::Kind::Data);
+        return v != nullptr && v->data != nullptr && v->data->Type() == type ? v->data->Handle() : nullptr;
       },
       [](HostContainer* c, int32_t id, int32_t type, const void* data) {
         const CustomData* source = DataOf(type, data);
@@ -72,8 +72,8 @@ const HostContainerApi* ContainerTable() {
         return HostBool{1};
       },
       [](const HostContainer* c, int32_t id, HostDocument*, int32_t type) -> HostNode* {
-        if (KindOf(c, id) != Value::Kind::Link) return nullptr;
-        HostNode* node = c->Find(id)->link;
+        const Value* v = FindOfKind(c, id, Value::Kind::Link);
+        HostNode* node = v != nullptr ? v->link : nullptr;
         return node != nullptr && node->type == type ? node : nullptr;
       },
   };

@@ -1,0 +1,19 @@
+// Wavefront OBJ files as polygon meshes that keep their quads and shared
+// points, so that adjacency sees the edges polygons share.
+#ifndef TESSALINE_HOSTAPP_RENDER_OBJ_READER_H
+#define TESSALINE_HOSTAPP_RENDER_OBJ_READER_H
+
+#include <string>
+
+#include "hostapp/render/mesh.h"
+
+namespace tess::render {
+
+// Point i is the i-th `v`, polygon j the j-th face: triangles get c == d,
+// quads keep their corner order, larger faces fan into triangles in their
+// place. Errors read "file:line: reason".
+MeshResult ReadObj(const std::string& path);
+
+}  // namespace tess::render
+
+#endif

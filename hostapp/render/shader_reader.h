@@ -1,0 +1,21 @@
+// Material channels of a scene file: constants, the host's built-in shaders
+// and the module's plug-in shaders with parameters by description symbol.
+#ifndef TESSALINE_HOSTAPP_RENDER_SHADER_READER_H
+#define TESSALINE_HOSTAPP_RENDER_SHADER_READER_H
+
+#include <string>
+
+#include "hostapp/render/json_access.h"
+#include "hostapp/render/scene.h"
+
+namespace tess::render {
+
+// A constant colour ([r, g, b] or one number) or a shader object; the node is
+// added to scene.nodes. Throws JsonError.
+tess::host::ShaderNode* ReadShader(const Json& j, const std::string& path, Scene& scene);
+// A material channel; `strength` is allowed where it means something.
+Channel ReadChannel(const Json& j, const std::string& path, Scene& scene, bool withStrength);
+
+}  // namespace tess::render
+
+#endif
