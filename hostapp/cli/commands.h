@@ -18,6 +18,7 @@ struct CommonOptions {
 using CommandRunner = std::function<int()>;
 
 CommandRunner AddInfoCommand(CLI::App& app, const CommonOptions& common);
+CommandRunner AddDescribeCommand(CLI::App& app, const CommonOptions& common);
 
 }  // namespace tess::cli
 

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "hostapp/loader/module_loader.h"
+#include "hostapp/loader/launch.h"
 #include "hostapp/services/services.h"
 
 namespace tess::cli {
@@ -33,39 +33,23 @@ void ListPlugins(std::ostream& out) {
 
 }  // namespace
 
-// The host's last note says what it could not read, file and line included.
-std::string WithReason(const std::string& message) {
-  const auto notes = host::Services().console.Notes();
-  for (auto it = notes.rbegin(); it != notes.rend(); ++it)
-    if (it->rfind("error: ", 0) == 0) return message + ": " + it->substr(7);
-  return message;
-}
-
 int RunInfo(const std::string& modulePath, std::ostream& out, std::ostream& err) {
   host::Services().console.sink = [&out](const std::string& line) { out << line << '\n'; };
-  int exitCode = 0;
-  {
-    host::ModuleSession session;
-    host::StepResult r = session.Load(modulePath);
-    if (r.ok) r = session.Init();
-    if (r.ok) r = session.LoadResource();
-    if (r.ok) r = session.Start();
-    if (r.ok) ListPlugins(out);
-    const host::StepResult end = session.End();
-    session.Unload();
-    if (!r.ok || !end.ok) {
-      err << "error: " << WithReason(!r.ok ? r.message : end.message) << '\n';
-      exitCode = 1;
-    }
-  }
+  std::string error;
+  auto module = host::LaunchedModule::Launch(modulePath, &error);
+  if (module != nullptr) ListPlugins(out);
+  const int64_t live = module != nullptr ? module->Close() : host::Services().memory.LiveBlocks();
   host::Services().console.sink = nullptr;
-  const int64_t live = host::Services().memory.LiveBlocks();
-  out << "live host allocations after unload: " << live << '\n';
-  if (live != 0 && exitCode == 0) {
-    err << "error: the module left " << live << " host allocation(s) live\n";
-    exitCode = 1;
+  if (module == nullptr) {
+    err << "error: " << error << '\n';
+    return 1;
   }
-  return exitCode;
+  out << "live host allocations after unload: " << live << '\n';
+  if (live != 0) {
+    err << "error: the module left " << live << " host allocation(s) live\n";
+    return 1;
+  }
+  return 0;
 }
 
 CommandRunner AddInfoCommand(CLI::App& app, const CommonOptions& common) {

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   std::map<CLI::App*, tess::cli::CommandRunner> commands;
   const auto add = [&](tess::cli::CommandRunner run) { commands[app.get_subcommands({}).back()] = std::move(run); };
   add(tess::cli::AddInfoCommand(app, common));
+  add(tess::cli::AddDescribeCommand(app, common));
 
   try {
     app.parse(argc, argv);

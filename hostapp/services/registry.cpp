@@ -1,5 +1,6 @@
 #include "hostapp/services/registry.h"
 
+#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -53,6 +54,26 @@ HostPlugin* Registry::Find(int32_t id, int32_t type) {
 HostPlugin* Registry::FindByName(const std::string& name) {
   for (HostPlugin* p : order)
     if (p->name == name) return p;
+  return nullptr;
+}
+
+namespace {
+
+std::string Folded(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != ' ') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+}  // namespace
+
+HostPlugin* Registry::FindShader(const std::string& key) {
+  const std::string wanted = Folded(key);
+  for (HostPlugin* p : order) {
+    if (p->type != HOST_PLUGINTYPE_SHADER) continue;
+    if (Folded(p->name) == wanted || Folded(p->descriptionName) == wanted || std::to_string(p->id) == key) return p;
+  }
   return nullptr;
 }
 

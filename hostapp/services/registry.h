@@ -38,6 +38,9 @@ class Registry {
   bool RegisterDescription(int32_t id, const std::string& name);
   HostPlugin* Find(int32_t id, int32_t type);
   HostPlugin* FindByName(const std::string& name);
+  // A shader by its display name with or without blanks ("Soft Edge",
+  // "SoftEdge"), its description name ("xsoftedge") or its id, ignoring case.
+  HostPlugin* FindShader(const std::string& key);
   const std::vector<HostPlugin*>& Plugins() const { return order; }
   const Library* FindLibrary(int32_t id) const;
   std::optional<std::string> DescriptionOf(int32_t id) const;

@@ -1,0 +1,54 @@
+#include "hostapp/render/image.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tess::render {
+namespace {
+
+double Srgb(double v) {
+  v = std::clamp(v, 0.0, 1.0);
+  return v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
+}
+
+uint8_t Byte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); }
+
+}  // namespace
+
+Image8 ToBytes(const Image& image, bool encodeSrgb) {
+  Image8 out{image.width, image.height, {}};
+  out.rgb.reserve(image.pixels.size() * 3);
+  for (const HostVector& p : image.pixels)
+    for (const double c : {p.x, p.y, p.z}) out.rgb.push_back(Byte(encodeSrgb ? Srgb(c) : c));
+  return out;
+}
+
+std::string WritePng(const std::string& path, const Image8& image) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = static_cast<png_uint_32>(image.width);
+  png.height = static_cast<png_uint_32>(image.height);
+  png.format = PNG_FORMAT_RGB;
+  if (png_image_write_to_file(&png, path.c_str(), 0, image.rgb.data(), 0, nullptr) == 0)
+    return path + ": cannot write the image (" + png.message + ")";
+  return {};
+}
+
+std::string ReadPng(const std::string& path, Image8& image) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&png, path.c_str()) == 0) return path + ": cannot read the image (" + png.message + ")";
+  png.format = PNG_FORMAT_RGB;
+  image.width = static_cast<int>(png.width);
+  image.height = static_cast<int>(png.height);
+  image.rgb.assign(PNG_IMAGE_SIZE(png), 0);
+  if (png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr) == 0) {
+    png_image_free(&png);
+    return path + ": cannot read the image (" + png.message + ")";
+  }
+  return {};
+}
+
+}  // namespace tess::render

@@ -1,0 +1,42 @@
+#include "hostapp/render/tracer.h"
+
+#include "hostapp/render/surface.h"
+#include "hostapp/render/vec.h"
+
+namespace tess::render {
+namespace {
+
+thread_local uint64_t traces = 0;
+
+}  // namespace
+
+uint64_t EmbreeTracer::TakeThreadCount() {
+  const uint64_t n = traces;
+  traces = 0;
+  return n;
+}
+
+bool EmbreeTracer::Trace(const HostVolumeData&, const HostRay& ray, double maxDistance, const HostHitId& skip,
+                         HostIntersection* out) const {
+  ++traces;
+  const Vec direction = Normalize(ray.direction);
+  // A zero direction goes nowhere: it hits nothing.
+  if (Length(direction) == 0.0 || !Finite(ray.origin) || !(maxDistance > 0.0)) return false;
+  const bool skipping = skip.id > 0 && static_cast<size_t>(skip.id) <= objects.size();
+  const RayHit hit = embree.Intersect(ray.origin, direction, maxDistance,
+                                      skipping ? static_cast<unsigned>(skip.id - 1) : RTC_INVALID_GEOMETRY_ID,
+                                      static_cast<unsigned>(skip.polygon));
+  if (!hit.hit) return false;
+  out->hitId = HitIdOf(hit.geomID, hit.primID);
+  out->point = ray.origin + direction * hit.t;
+  out->normal = GeometricNormalAt(objects[hit.geomID].ray, static_cast<int32_t>(hit.primID), hit.u, hit.v);
+  out->distance = hit.t;
+  return true;
+}
+
+const HostRayObject* EmbreeTracer::HitObject(const HostHitId& hit) const {
+  if (hit.id <= 0 || static_cast<size_t>(hit.id) > objects.size()) return nullptr;
+  return &objects[static_cast<size_t>(hit.id - 1)].ray;
+}
+
+}  // namespace tess::render

@@ -1,0 +1,38 @@
+#include "hostapp/render/world.h"
+
+#include "hostapp/render/vec.h"
+
+namespace tess::render {
+
+HostVector PolygonNormal(const HostVector* points, const HostPolygon& p) {
+  const Vec a = points[p.a], b = points[p.b], c = points[p.c];
+  if (p.c == p.d) return Normalize(Cross(b - a, c - a));
+  return Normalize(Cross(c - a, points[p.d] - b));
+}
+
+std::vector<RenderObject> MakeRenderObjects(const Scene& scene) {
+  std::vector<RenderObject> objects(scene.objects.size());
+  for (size_t i = 0; i < scene.objects.size(); ++i) {
+    const SceneObject& s = scene.objects[i];
+    RenderObject& o = objects[i];
+    o.source = &s;
+    o.ray.points = s.mesh.points.data();
+    o.ray.pointCount = static_cast<int32_t>(s.mesh.points.size());
+    o.ray.polygons = s.mesh.polygons.data();
+    o.ray.polygonCount = static_cast<int32_t>(s.mesh.polygons.size());
+    o.ray.source = s.host.get();
+    // Unnormalised cross products weigh each polygon by its area.
+    o.pointNormals.assign(s.mesh.points.size(), Vec{0, 0, 0});
+    for (const HostPolygon& p : s.mesh.polygons) {
+      const Vec* pts = s.mesh.points.data();
+      const Vec n = p.c == p.d ? 0.5 * Cross(pts[p.b] - pts[p.a], pts[p.c] - pts[p.a])
+                               : 0.5 * Cross(pts[p.c] - pts[p.a], pts[p.d] - pts[p.b]);
+      for (const int32_t k : {p.a, p.b, p.c, p.d}) o.pointNormals[k] = o.pointNormals[k] + n;
+      if (p.c == p.d) o.pointNormals[p.c] = o.pointNormals[p.c] - n;  // c counted twice
+    }
+    for (Vec& n : o.pointNormals) n = Normalize(n);
+  }
+  return objects;
+}
+
+}  // namespace tess::render
