@@ -154,4 +154,73 @@ void DrawEdgeEdgeWalk(benchmark::State& state) {
 }
 BENCHMARK(DrawEdgeEdgeWalk);
 
+void DrawEdgeOutput(benchmark::State& state) {
+  Host host;
+  Grid grid;
+  Samples samples(grid, 0);
+  HostNode node;
+  ShaderData* shader = DrawEdge::Alloc();
+  GeListNode n(&node);
+  shader->Init(&n);  // the defaults: every side of a 0.1 quad is within the width of 2
+  BaseShader s(&node);
+  shader->InitRender(&s, HostInitRender{});
+  size_t k = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(shader->Output(&s, &samples.channels[k]));
+    k = (k + 1) % sampleCount;
+  }
+  shader->FreeRender(&s);
+  DeleteObj(shader);
+}
+BENCHMARK(DrawEdgeOutput);
+
+// Answers every ray at once with a hit on the shaded object, so that only the
+// shader's own work is measured.
+class InstantTracer : public tess::host::Tracer {
+ public:
+  explicit InstantTracer(const HostRayObject* o) : object(o) {}
+  bool Trace(const HostVolumeData&, const HostRay& ray, double, const HostHitId&,
+             HostIntersection* out) const override {
+    out->hitId = {1, 0};
+    out->point = ray.origin;
+    out->normal = {0, 0.7071067811865476, 0.7071067811865476};
+    return true;
+  }
+  const HostRayObject* HitObject(const HostHitId&) const override { return object; }
+
+ private:
+  const HostRayObject* object;
+};
+
+// Per call; the per-ray figure is the time divided by the sample count.
+void SampledOutputOverhead(benchmark::State& state) {
+  Host host;
+  Grid grid;
+  Samples samples(grid, HOST_CHANNEL_NORMAL);
+  InstantTracer tracer(&grid.object);
+  samples.context.tracer = &tracer;
+  HostRay ray{};
+  ray.direction = {0, -1, 0};
+  for (auto& vd : samples.records) vd.ray = &ray;
+  HostNode node;
+  ShaderData* shader = SoftEdge::Alloc();
+  GeListNode n(&node);
+  shader->Init(&n);
+  node.container.SetInt(SOFTEDGE_METHOD, SOFTEDGE_METHOD_SAMPLING);
+  node.container.SetInt(SOFTEDGE_SAMPLES, static_cast<int32_t>(state.range(0)));
+  node.container.SetBool(SOFTEDGE_SAME_OBJECT, true);
+  BaseShader s(&node);
+  shader->InitRender(&s, HostInitRender{});
+  size_t k = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(shader->Output(&s, &samples.channels[k]));
+    k = (k + 1) % sampleCount;
+  }
+  state.counters["ns_per_ray"] = benchmark::Counter(static_cast<double>(state.iterations()) * state.range(0),
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  shader->FreeRender(&s);
+  DeleteObj(shader);
+}
+BENCHMARK(SampledOutputOverhead)->Arg(16)->Arg(32);
+
 }  // namespace

@@ -19,6 +19,9 @@ using CommandRunner = std::function<int()>;
 
 CommandRunner AddInfoCommand(CLI::App& app, const CommonOptions& common);
 CommandRunner AddDescribeCommand(CLI::App& app, const CommonOptions& common);
+CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common);
+CommandRunner AddShadeCommand(CLI::App& app, const CommonOptions& common);
+CommandRunner AddPanelCommand(CLI::App& app, const CommonOptions& common);
 
 }  // namespace tess::cli
 

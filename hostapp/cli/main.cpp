@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
   const auto add = [&](tess::cli::CommandRunner run) { commands[app.get_subcommands({}).back()] = std::move(run); };
   add(tess::cli::AddInfoCommand(app, common));
   add(tess::cli::AddDescribeCommand(app, common));
+  add(tess::cli::AddRenderCommand(app, common));
+  add(tess::cli::AddShadeCommand(app, common));
+  add(tess::cli::AddPanelCommand(app, common));
 
   try {
     app.parse(argc, argv);

@@ -1,6 +1,7 @@
 #include "hostapp/render/shader_reader.h"
 
 #include <cmath>
+#include <cctype>
 #include <cstdlib>
 
 #include "hostapp/services/gradient.h"
@@ -106,6 +107,20 @@ void SetParameter(HostNode& node, const Element& e, const Json& j, const std::st
   }
 }
 
+// Folded for lookups: "SoftEdge", "Soft Edge" and "softedge" name one shader.
+std::string Folded(const std::string& name) {
+  std::string folded;
+  for (const char c : name)
+    if (c != ' ' && c != '_') folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+HostPlugin* FindByName(const std::string& name) {
+  for (HostPlugin* p : host::Services().registry.Plugins())
+    if (p->type == HOST_PLUGINTYPE_SHADER && Folded(p->name) == Folded(name)) return p;
+  return nullptr;
+}
+
 const HostPlugin* FindPlugin(const Json& name, const std::string& path) {
   auto& registry = host::Services().registry;
   HostPlugin* plugin = nullptr;
@@ -113,7 +128,7 @@ const HostPlugin* FindPlugin(const Json& name, const std::string& path) {
     plugin = registry.Find(name.get<int32_t>(), HOST_PLUGINTYPE_SHADER);
   } else {
     const std::string text = name.get<std::string>();
-    plugin = registry.FindByName(text);
+    plugin = FindByName(text);
     char* end = nullptr;
     const long id = std::strtol(text.c_str(), &end, 10);
     if (plugin == nullptr && !text.empty() && *end == '\0') plugin = registry.Find(static_cast<int32_t>(id), HOST_PLUGINTYPE_SHADER);

@@ -14,7 +14,8 @@ namespace tess::render {
 
 class EmbreeTracer : public tess::host::Tracer {
  public:
-  EmbreeTracer(const EmbreeScene& scene, const std::vector<RenderObject>& objects) : embree(scene), objects(objects) {}
+  EmbreeTracer(const EmbreeScene& scene, const std::vector<RenderObject>& renderObjects)
+      : embree(scene), objects(renderObjects) {}
 
   bool Trace(const HostVolumeData& vd, const HostRay& ray, double maxDistance, const HostHitId& skip,
              HostIntersection* out) const override;

@@ -13,6 +13,10 @@ std::unique_ptr<ServiceState>& State() {
   return state;
 }
 
+// Every host call reaches the state, from many render threads: one plain
+// pointer read on the way, set only while nothing else runs.
+ServiceState* current = nullptr;
+
 struct ExtraTables {
   const HostBitmapApi* bitmaps = nullptr;
   const HostGuiApi* gui = nullptr;
@@ -26,11 +30,14 @@ ExtraTables& Extras() {
 }  // namespace
 
 ServiceState& Services() {
-  if (State() == nullptr) State() = std::make_unique<ServiceState>();
-  return *State();
+  if (current == nullptr) ResetServices();
+  return *current;
 }
 
-void ResetServices() { State() = std::make_unique<ServiceState>(); }
+void ResetServices() {
+  State() = std::make_unique<ServiceState>();
+  current = State().get();
+}
 
 void ProvideGuiTables(const HostBitmapApi* bitmaps, const HostGuiApi* gui) {
   Extras().bitmaps = bitmaps;

@@ -56,6 +56,7 @@ INITRENDERRESULT DrawEdge::InitRender(BaseShader* node, const InitRenderStruct& 
   shaderOffset = data.GetFloat(DRAWEDGE_DISTORTION_OFFSET, 0.0);
   if (useShader) shader = BaseShader(data.GetLink(DRAWEDGE_DISTORTION_SHADER, setup.document, Xbase));
   gradient = Gradient::View(data.GetCustomDataType(DRAWEDGE_GRADIENT, CUSTOMDATATYPE_GRADIENT));
+  angles = edges::AngleWindow(angleMin, angleMax);
   cache.Empty();
 
   if (!gradient.IsValid() || !gradient.InitRender(setup)) return INITRENDERRESULT_OUTOFMEMORY;
@@ -72,8 +73,7 @@ void DrawEdge::FreeRender(BaseShader*) {
 edges::EdgeRules DrawEdge::Rules() const {
   edges::EdgeRules rules;
   rules.variant = edges::EdgeVariant::DrawEdge;
-  rules.angleMin = angleMin;
-  rules.angleMax = angleMax;
+  rules.angles = &angles;
   rules.reach = width;
   rules.falloff = &falloff;
   rules.useSelection = useSelection;

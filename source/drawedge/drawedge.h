@@ -47,6 +47,8 @@ class DrawEdge : public ShaderData {
   Float shaderOffset = 0.0;
   Gradient gradient;
   edges::EdgeCache cache;
+  // The angle range as the edge tests use it, made from angleMin and angleMax.
+  edges::AngleWindow angles;
 };
 
 #endif

@@ -88,10 +88,7 @@ bool EvaluateEdgeShared(const EdgeRules& rules, Int32 first, Int32 second, Int32
       return false;
   }
 
-  if (!forced) {
-    const Float alpha = Angle(nf, ng);
-    if (!(rules.angleMin <= alpha && alpha <= rules.angleMax)) return false;
-  }
+  if (!forced && !rules.angles->Contains(nf, ng)) return false;
 
   if (soft) {
     BendNormal(*bentNormal, polygon, f, nf, ng, edgeValue);

@@ -26,8 +26,7 @@ enum class EdgeVariant {
 // A shader's render-time settings as the evaluation reads them.
 struct EdgeRules {
   EdgeVariant variant = EdgeVariant::SoftEdge;
-  Float angleMin = 0.0;
-  Float angleMax = 0.0;
+  const AngleWindow* angles = nullptr;
   Float reach = 0.0;
   const SplineData* falloff = nullptr;
   Bool useSelection = false;

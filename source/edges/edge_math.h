@@ -55,15 +55,47 @@ inline Vector FaceCentre(const HostVector* points, const CPolygon& poly) {
   return DivideBy(abc + points[poly.d], 4.0);
 }
 
-// Angle between u and v; an angle with a zero vector is pi/2.
-inline double Angle(const Vector& u, const Vector& v) {
+// Cosine of the angle between u and v, as the angle is measured from it.
+inline double AngleCosine(const Vector& u, const Vector& v) {
   const double s = Dot(u, u) * Dot(v, v);
   const double r = s == 0.0 ? 0.0 : 1.0 / s;
-  const double c = Dot(u, v) * std::sqrt(r);
+  return Dot(u, v) * std::sqrt(r);
+}
+
+inline double AngleFromCosine(double c) {
   if (c >= 1.0) return 0.0;
   if (c <= -1.0) return piSingle;
   return std::acos(c);
 }
+
+// Angle between u and v; an angle with a zero vector is pi/2.
+inline double Angle(const Vector& u, const Vector& v) { return AngleFromCosine(AngleCosine(u, v)); }
+
+// An accepted range of angles, with the cosines of its bounds, so that most
+// tests need no arc cosine.
+struct AngleWindow {
+  double min = 0.0, max = 0.0;
+  double cosMin = 0.0, cosMax = 0.0;
+  bool byCosine = false;  // the bounds lie in [0, pi], where the cosine is monotone
+
+  AngleWindow() = default;
+  AngleWindow(double lo, double hi)
+      : min(lo), max(hi), cosMin(std::cos(lo)), cosMax(std::cos(hi)), byCosine(0.0 <= lo && lo <= hi && hi <= PI) {}
+
+  // min <= Angle(u, v) <= max, exactly as if the angle were measured. Where
+  // the cosine lies within a hair of a bound's cosine, the angle is measured:
+  // the hair (1e-9) is far wider than the rounding of cos and acos.
+  bool Contains(const Vector& u, const Vector& v) const { return ContainsCosine(AngleCosine(u, v)); }
+  bool ContainsCosine(double c) const {
+    if (byCosine && c > -1.0 && c < 1.0) {
+      constexpr double hair = 1e-9;
+      if (c < cosMin - hair && c > cosMax + hair) return true;
+      if (c > cosMin + hair || c < cosMax - hair) return false;
+    }
+    const double alpha = AngleFromCosine(c);
+    return min <= alpha && alpha <= max;
+  }
+};
 
 // A normal as a colour of the normal channel.
 inline Vector EncodeNormal(const Vector& n) { return Vector(0.5 * n.x + 0.5, 0.5 * n.y + 0.5, 0.5 - 0.5 * n.z); }

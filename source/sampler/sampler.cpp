@@ -21,7 +21,11 @@ Int32 FloorSqrt(Int32 n) {
 // argument is evaluated as ((m - 1) - i) * u + i; that order is part of the
 // pattern. u < 1 keeps the result at most m - 1.
 Int32 RunTarget(Int32 m, Int32 i, double u) {
-  return static_cast<Int32>(std::ceil(static_cast<double>((m - 1) - i) * u + static_cast<double>(i)));
+  const double target = static_cast<double>((m - 1) - i) * u + static_cast<double>(i);
+  // ceil for a non-negative value below m; std::ceil is a slow library call
+  // on processors without SSE4.1.
+  const auto whole = static_cast<Int32>(target);
+  return static_cast<double>(whole) < target ? whole + 1 : whole;
 }
 
 }  // namespace
@@ -195,7 +199,4 @@ void Sampler::MapToSphere() {
   }
 }
 
-Vector Sampler::GetSphereSample(Int32 index) const {
-  if (count == 0 || sphereSamples == nullptr || index < 0 || index >= count) return Vector();
-  return sphereSamples[index];
-}
+

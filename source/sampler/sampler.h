@@ -75,7 +75,10 @@ class Sampler {
   void MapToSphere();
   // The index-th direction, or (0, 0, 0) outside the built range or when
   // there are no directions.
-  Vector GetSphereSample(Int32 index) const;
+  Vector GetSphereSample(Int32 index) const {
+    if (count == 0 || sphereSamples == nullptr || index < 0 || index >= count) return Vector();
+    return sphereSamples[index];
+  }
 
   // Decorrelate the x (or y) coordinates of an n-rooks pattern. Element 0 is
   // only ever a swap target, never the moving element. `scale` must lie in

@@ -15,13 +15,6 @@ struct HitSample {
   RayHitID hitId;
 };
 
-// The arc cosine of a dot product that rounding may push past ±1.
-Float SafeAcos(Float c) {
-  if (c >= 1.0) return 0.0;
-  if (c <= -1.0) return edges::piSingle;
-  return std::acos(c);
-}
-
 Ray MakeRay(const Vector& origin, const Vector& direction) {
   Ray ray{};
   ray.origin = origin;
@@ -72,8 +65,9 @@ Vector SoftEdge::SampledOutput(ChannelData* cd) {
     records[i].hitId = none;
     SurfaceIntersection hit{};
     if (!TraceGeometry(vd, MakeRay(origin, dir), radius, none, &hit)) continue;
-    const Float angle = SafeAcos(edges::Dot(hit.normal, n));
-    if (!(angleMin <= angle && angle <= angleMax)) continue;
+    // The angle is the arc cosine of the plain dot product, clamped where
+    // rounding pushes it past ±1.
+    if (!angles.ContainsCosine(edges::Dot(hit.normal, n))) continue;
     records[i].origin = p;
     records[i].direction = dir;
     records[i].hitNormal = hit.normal;

@@ -68,6 +68,7 @@ INITRENDERRESULT SoftEdge::InitRender(BaseShader* shader, const InitRenderStruct
   sampleCount = data.GetInt32(SOFTEDGE_SAMPLES, 16);
   sameObject = data.GetBool(SOFTEDGE_SAME_OBJECT, false);
 
+  angles = edges::AngleWindow(angleMin, angleMax);
   cache.Empty();
   if (method == SOFTEDGE_METHOD_SAMPLING) {
     for (Int32 s = 0; s < edges::cacheSlots; ++s)
@@ -100,8 +101,7 @@ Vector SoftEdge::Output(BaseShader*, ChannelData* cd) {
 edges::EdgeRules SoftEdge::Rules() const {
   edges::EdgeRules rules;
   rules.variant = edges::EdgeVariant::SoftEdge;
-  rules.angleMin = angleMin;
-  rules.angleMax = angleMax;
+  rules.angles = &angles;
   rules.reach = radius;
   rules.falloff = &profile;
   rules.useSelection = useSelection;

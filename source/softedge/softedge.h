@@ -45,6 +45,8 @@ class SoftEdge : public ShaderData {
   Int32 sampleCount = 0;
   Bool sameObject = false;
   edges::EdgeCache cache;
+  // The angle range as the edge tests use it, made from angleMin and angleMax.
+  edges::AngleWindow angles;
   Sampler samplers[edges::cacheSlots];
 };
 

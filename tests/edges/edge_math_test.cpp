@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "source/edges/edge_math.h"
 
@@ -56,6 +57,39 @@ TEST(EdgeMath, NormalEncodingFlipsZ) {
   EXPECT_EQ(EncodeNormal(Vector(1, -1, -1)), Vector(1.0, 0.0, 1.0));
   EXPECT_EQ(Normalize(Vector()), Vector());
   EXPECT_EQ(DivideBy(Vector(1, 2, 3), 0.0), Vector());
+}
+
+}  // namespace
+
+namespace {
+
+// The window's shortcut through cosines must agree with measuring the angle,
+// also for angles that sit exactly on a bound.
+TEST(EdgeMath, AngleWindowAgreesWithTheMeasuredAngleEverywhere) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  int onBound = 0;
+  for (int k = 0; k < 20000; ++k) {
+    const Vector u(unit(random), unit(random), unit(random));
+    const Vector v(unit(random), unit(random), unit(random));
+    const double alpha = edges::Angle(u, v);
+    // Bounds at random, and bounds equal to the angle itself or next to it.
+    double lo = std::fabs(unit(random)) * PI, hi = std::fabs(unit(random)) * PI;
+    if (k % 4 == 1) lo = alpha;
+    if (k % 4 == 2) hi = alpha;
+    if (k % 4 == 3) hi = std::nextafter(alpha, 0.0);
+    if (lo > hi && k % 4 == 0) std::swap(lo, hi);
+    const edges::AngleWindow window(lo, hi);
+    onBound += alpha == lo || alpha == hi;
+    ASSERT_EQ(window.Contains(u, v), lo <= alpha && alpha <= hi) << lo << " " << alpha << " " << hi;
+  }
+  EXPECT_GT(onBound, 5000);
+  const edges::AngleWindow backwards(1.0, 0.5), negative(-1.0, 0.5), nan(std::nan(""), 1.0);
+  EXPECT_FALSE(backwards.Contains(Vector(0, 0, 1), Vector(0, 1, 1)));
+  EXPECT_TRUE(negative.Contains(Vector(0, 0, 1), Vector(0, 0, 1)));
+  EXPECT_FALSE(nan.Contains(Vector(0, 0, 1), Vector(0, 0, 1)));
+  EXPECT_TRUE(edges::AngleWindow(0.0, edges::piSingle).Contains(Vector(0, 0, 1), Vector(0, 0, -1)));
+  EXPECT_FALSE(edges::AngleWindow(0.0, PI).Contains(Vector(0, 0, 1), Vector(0, 0, -1)));
 }
 
 }  // namespace

@@ -1,0 +1,259 @@
+#include "hostapp/gui/panel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "hostapp/gui/font.h"
+#include "hostapp/services/services.h"
+
+namespace tess::gui {
+namespace {
+
+constexpr int32_t margin = 6;
+constexpr int32_t rowHeight = 16;
+constexpr int32_t labelColumn = 150;
+constexpr Rgba panelColour{58, 58, 62, 255};
+constexpr Rgba textColour{224, 224, 228, 255};
+constexpr Rgba dimColour{128, 128, 134, 255};
+constexpr Rgba headingColour{150, 190, 240, 255};
+constexpr Rgba fieldColour{42, 42, 46, 255};
+constexpr Rgba lineColour{88, 88, 94, 255};
+
+using resources::Element;
+using resources::ElementType;
+
+std::string Number(double v, int decimals) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, v);
+  return buffer;
+}
+
+bool Hidden(const HostDescription& description, const Element& e) {
+  if (!e.id) return false;
+  auto it = description.parameters.find(*e.id);
+  if (it == description.parameters.end()) return false;
+  const host::Value* hide = it->second.Find(HOST_DESC_HIDE);
+  return hide != nullptr && hide->intValue != 0;
+}
+
+std::string ValueText(const Element& e, const HostContainer& container) {
+  const host::Value* v = e.id ? container.Find(*e.id) : nullptr;
+  switch (e.type) {
+    case ElementType::Long: {
+      if (v == nullptr) return "-";
+      for (const auto& entry : e.cycle)
+        if (entry.value == v->intValue) return entry.label.empty() ? entry.symbol : entry.label;
+      return std::to_string(v->intValue);
+    }
+    case ElementType::Real: {
+      if (v == nullptr) return "-";
+      const double value = v->kind == host::Value::Kind::Int ? v->intValue : v->floatValue;
+      const auto unit = e.FlagText("UNIT");
+      if (unit == "DEGREE") return Number(value * 180.0 / 3.141592653589793, 1) + " deg";
+      if (unit == "PERCENT") return Number(value * 100.0, 1) + " %";
+      if (unit == "METER") return Number(value, 2) + " m";
+      return Number(value, 3);
+    }
+    case ElementType::Bool:
+      return v == nullptr ? "-" : v->intValue != 0 ? "[x] on" : "[ ] off";
+    case ElementType::String:
+      return v == nullptr ? "" : v->text;
+    case ElementType::Spline:
+      return v != nullptr && v->kind == host::Value::Kind::Data ? "(curve)" : "(no curve)";
+    case ElementType::Gradient:
+      return v != nullptr && v->kind == host::Value::Kind::Data ? "(gradient)" : "(no gradient)";
+    case ElementType::Link:
+    case ElementType::ShaderLink:
+      return v != nullptr && v->link != nullptr ? "(linked)" : "(empty)";
+    default:
+      return "";
+  }
+}
+
+HostDescId IdOf(int32_t id) {
+  HostDescId descId{};
+  descId.depth = 1;
+  descId.levels[0].id = id;
+  return descId;
+}
+
+// The element's own data type, as custom GUIs list the types they can show.
+int32_t DataTypeOf(ElementType type) {
+  switch (type) {
+    case ElementType::String:
+      return HOST_DATATYPE_STRING;
+    case ElementType::Spline:
+      return HOST_DATATYPE_SPLINE;
+    case ElementType::Gradient:
+      return HOST_DATATYPE_GRADIENT;
+    default:
+      return -1;
+  }
+}
+
+HostPlugin* CustomGuiFor(const std::string& symbol) {
+  for (HostPlugin* p : host::Services().registry.Plugins()) {
+    if (p->type != HOST_PLUGINTYPE_CUSTOMGUI || p->customGui.getResourceSym == nullptr) continue;
+    const char* sym = p->customGui.getResourceSym(p->customGui.object);
+    if (sym != nullptr && symbol == sym) return p;
+  }
+  return nullptr;
+}
+
+bool Accepts(const HostPlugin& plugin, int32_t dataType) {
+  if (plugin.customGui.getResourceDataType == nullptr) return false;
+  const int32_t* types = nullptr;
+  const int32_t count = plugin.customGui.getResourceDataType(plugin.customGui.object, &types);
+  if (types == nullptr || count <= 0) return false;
+  return std::find(types, types + std::min(count, 64), dataType) != types + std::min(count, 64);
+}
+
+}  // namespace
+
+std::unique_ptr<Panel> Panel::Build(host::PluginNode& node, int32_t width, std::string* why) {
+  HostDescription description;
+  int32_t flags = 0;
+  if (!node.GetDescription(description, &flags) || description.source == nullptr) {
+    if (why != nullptr) *why = "the shader " + node.Name() + " gave no description";
+    return nullptr;
+  }
+  std::unique_ptr<Panel> panel(new Panel);
+  panel->width = width;
+  panel->height = margin;
+  panel->AddElements(node, description, description.source->items, 0);
+  panel->height += margin;
+  return panel;
+}
+
+void Panel::AddControl(const Element& e, const HostContainer* properties, const std::string& symbol) {
+  PanelRow row;
+  row.id = e.id.value_or(0);
+  row.y = height;
+  HostPlugin* plugin = CustomGuiFor(symbol);
+  std::string why;
+  std::unique_ptr<ControlHost> control;
+  if (plugin == nullptr) {
+    why = "no custom GUI is registered for " + symbol;
+  } else if (!Accepts(*plugin, DataTypeOf(e.type))) {
+    why = "custom GUI " + symbol + " does not show a parameter of this type";
+  } else {
+    control = ControlHost::Create(*plugin, properties != nullptr ? *properties : HostContainer{}, &why);
+  }
+  if (control == nullptr) {
+    problems.push_back(e.symbol + ": " + why);
+    row.kind = PanelRow::Kind::Missing;
+    row.label = e.longLabel.empty() ? e.symbol : e.longLabel;
+    row.value = "(" + symbol + " unavailable)";
+    row.height = rowHeight;
+  } else {
+    control->Show(margin, height, width - 2 * margin);
+    if (!control->AreasReady())
+      problems.push_back(e.symbol + ": the " + plugin->name +
+                         " control could not initialise its drawing area (a bitmap is missing or unreadable); "
+                         "nothing is drawn for it");
+    row.kind = PanelRow::Kind::Control;
+    row.control = control.get();
+    row.height = std::max(control->Height(), 1) + 4;
+    controls.push_back(std::move(control));
+  }
+  height += row.height;
+  rows.push_back(std::move(row));
+}
+
+void Panel::AddElements(host::PluginNode& node, const HostDescription& description,
+                        const std::vector<Element>& elements, int32_t depth) {
+  for (const Element& e : elements) {
+    if (Hidden(description, e)) continue;
+    const HostContainer* properties = nullptr;
+    if (e.id) {
+      auto it = description.parameters.find(*e.id);
+      if (it != description.parameters.end()) properties = &it->second;
+    }
+    if (e.type == ElementType::Group) {
+      int32_t inner = depth;
+      if (!e.longLabel.empty()) {
+        PanelRow row;
+        row.kind = PanelRow::Kind::Heading;
+        row.id = e.id.value_or(0);
+        row.label = e.longLabel;
+        row.depth = depth;
+        row.y = height;
+        row.height = rowHeight + 4;
+        height += row.height;
+        rows.push_back(std::move(row));
+        inner = depth + 1;
+      }
+      AddElements(node, description, e.children, inner);
+      continue;
+    }
+    if (e.type == ElementType::Separator) {
+      PanelRow row;
+      row.kind = PanelRow::Kind::Separator;
+      row.y = height;
+      row.height = 8;
+      height += row.height;
+      rows.push_back(std::move(row));
+      continue;
+    }
+    if (auto gui = e.FlagText("CUSTOMGUI")) {
+      AddControl(e, properties, *gui);
+      continue;
+    }
+    PanelRow row;
+    row.kind = PanelRow::Kind::Parameter;
+    row.id = e.id.value_or(0);
+    row.label = e.longLabel.empty() ? e.symbol : e.longLabel;
+    row.value = ValueText(e, node.container);
+    row.enabled = !e.id || node.IsEnabled(IdOf(*e.id));
+    row.depth = depth;
+    row.y = height;
+    row.height = rowHeight;
+    height += row.height;
+    rows.push_back(std::move(row));
+  }
+}
+
+void Panel::Move(int32_t x, int32_t y) {
+  for (auto& c : controls) c->Move(x, y);
+}
+
+void Panel::Press(int32_t x, int32_t y, int32_t channel) {
+  for (auto& c : controls) c->Press(x, y, channel);
+}
+
+void Panel::Wait(int64_t milliseconds) {
+  AdvanceClock(milliseconds);
+  for (auto& c : controls) c->Flush();
+}
+
+Image Panel::Render() const {
+  Image image(width, height, panelColour);
+  for (const PanelRow& row : rows) {
+    const int32_t indent = margin + row.depth * 10;
+    const int32_t textY = row.y + (rowHeight - glyphHeight) / 2;
+    switch (row.kind) {
+      case PanelRow::Kind::Heading:
+        DrawText(image, indent, textY + 2, row.label, headingColour);
+        image.FillRect(indent, row.y + row.height - 3, width - indent - margin, 1, headingColour);
+        break;
+      case PanelRow::Kind::Separator:
+        image.FillRect(margin, row.y + row.height / 2, width - 2 * margin, 1, lineColour);
+        break;
+      case PanelRow::Kind::Control:
+        break;
+      case PanelRow::Kind::Parameter:
+      case PanelRow::Kind::Missing: {
+        const Rgba colour = row.enabled && row.kind == PanelRow::Kind::Parameter ? textColour : dimColour;
+        DrawText(image, indent, textY, row.label, colour);
+        image.FillRect(labelColumn, row.y + 2, width - labelColumn - margin, rowHeight - 4, fieldColour);
+        DrawText(image, labelColumn + 4, textY, row.value, colour);
+        break;
+      }
+    }
+  }
+  for (const auto& c : controls) c->Compose(image);
+  return image;
+}
+
+}  // namespace tess::gui

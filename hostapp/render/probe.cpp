@@ -1,0 +1,151 @@
+#include "hostapp/render/probe.h"
+
+#include <cstdio>
+#include <istream>
+#include <ostream>
+
+#include "hostapp/render/channels.h"
+#include "hostapp/render/json_access.h"
+#include "hostapp/render/module_host.h"
+#include "hostapp/render/renderer.h"
+#include "hostapp/render/scene_reader.h"
+#include "hostapp/render/shading.h"
+#include "hostapp/render/vec.h"
+
+namespace tess::render {
+namespace {
+
+struct ProbeWorld {
+  const Scene& scene;
+  const std::vector<RenderObject>& objects;
+  const EmbreeTracer& tracer;
+};
+
+size_t FindObject(const ProbeWorld& world, const Json& line) {
+  if (!line.contains("object")) throw JsonError("object", "missing");
+  const std::string name = ReadString(line["object"], "object");
+  for (size_t i = 0; i < world.objects.size(); ++i)
+    if (world.objects[i].source->name == name) return i;
+  throw JsonError("object", "no object named \"" + name + "\" in the scene");
+}
+
+const Channel& FindChannel(const SceneObject& object, const std::string& name, int32_t& channel) {
+  const Material& m = object.material;
+  const Channel* c = nullptr;
+  if (name == "color") {
+    c = &m.color;
+    channel = colorChannel;
+  } else if (name == "bump") {
+    c = &m.bump;
+    channel = HOST_CHANNEL_BUMP;
+  } else if (name == "normal") {
+    c = &m.normal;
+    channel = HOST_CHANNEL_NORMAL;
+  } else {
+    throw JsonError("channel", "expected \"color\", \"bump\" or \"normal\"");
+  }
+  if (c->shader == nullptr) throw JsonError("channel", "object \"" + object.name + "\" has no " + name + " shader");
+  return *c;
+}
+
+Vec Probe(const ProbeWorld& world, const Json& line) {
+  CheckKeys(line, "", {"object", "polygon", "point", "normal", "channel", "second_normal", "ray", "bump_sample", "u", "v",
+                       "thread", "record", "hit_object", "context", "hit_id"});
+  const size_t index = FindObject(world, line);
+  const RenderObject& object = world.objects[index];
+  for (const char* key : {"polygon", "point", "normal", "channel"})
+    if (!line.contains(key)) throw JsonError(key, "missing");
+  const int polygon = ReadInt(line["polygon"], "polygon", 0, object.ray.polygonCount - 1);
+  int32_t channelNumber = 0;
+  const Channel& channel = FindChannel(*object.source, ReadString(line["channel"], "channel"), channelNumber);
+  const double u = Optional(line, "", "u", 0.0, ReadNumber), v = Optional(line, "", "v", 0.0, ReadNumber);
+
+  Surface surface = SurfaceAt(object, polygon, std::clamp(u, 0.0, 1.0), std::clamp(v, 0.0, 1.0));
+  surface.point = ReadVec(line["point"], "point");
+  surface.shadingNormal = ReadVec(line["normal"], "normal");
+  surface.geometricNormal = Optional(line, "", "second_normal", PolygonNormal(object.ray.points, object.ray.polygons[polygon]), ReadVec);
+  const Vec direction = Optional(line, "", "ray", -surface.shadingNormal, ReadVec);
+  const HostRay ray = MakeRay(surface.point - direction, direction);
+  host::SampleContext context;
+  context.threadIndex = Optional(line, "", "thread", 0, [](const Json& j, const std::string& p) { return ReadInt(j, p, 0, maxThreads - 1); });
+  context.tracer = &world.tracer;
+  HostVolumeData vd = MakeVolumeData(object, static_cast<int32_t>(index), polygon, surface, ray, &context);
+  if (!Optional(line, "", "hit_object", true, ReadBool)) vd.object = nullptr;
+  if (!Optional(line, "", "context", true, ReadBool)) vd.context = nullptr;
+  if (line.contains("hit_id")) {
+    const Json& id = line["hit_id"];
+    if (!id.is_array() || id.size() != 2) throw JsonError("hit_id", "expected [id, polygon]");
+    vd.hitId = HostHitId{ReadInt(id[0], "hit_id[0]", INT32_MIN, INT32_MAX), ReadInt(id[1], "hit_id[1]", INT32_MIN, INT32_MAX)};
+    // The module indexes polygons by this without a range test: keep it inside.
+    if (vd.hitId.polygon < 0 || vd.hitId.polygon >= object.ray.polygonCount)
+      throw JsonError("hit_id[1]", "polygon out of range");
+  }
+  const int bumpSample = Optional(line, "", "bump_sample", 0, [](const Json& j, const std::string& p) { return ReadInt(j, p, 0, 3); });
+
+  HostChannelData cd{};
+  cd.uvw = HostVector{u, v, 0};
+  cd.normal = vd.normal;
+  cd.flags = ChannelFlags(channelNumber, bumpSample);
+  cd.vd = Optional(line, "", "record", true, ReadBool) ? &vd : nullptr;
+  return channel.shader->Sample(&cd);
+}
+
+std::string ColourLine(const Vec& c) {
+  char text[128];
+  std::snprintf(text, sizeof text, "{\"color\": [%.17g, %.17g, %.17g]}", c.x, c.y, c.z);
+  return text;
+}
+
+// Lines until the end of input; returns how many were bad.
+int ProbeLines(const ProbeWorld& world, std::istream& in, std::ostream& out, std::ostream& err) {
+  int bad = 0;
+  std::string text;
+  for (int number = 1; std::getline(in, text); ++number) {
+    if (text.find_first_not_of(" \t\r") == std::string::npos) continue;
+    std::string error;
+    try {
+      out << ColourLine(Probe(world, Json::parse(text))) << '\n';
+      continue;
+    } catch (const Json::parse_error&) {
+      error = "malformed JSON";
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    ++bad;
+    const std::string message = "line " + std::to_string(number) + ": " + error;
+    err << "error: " << message << '\n';
+    out << Json{{"error", message}}.dump() << '\n';
+  }
+  return bad;
+}
+
+std::string ShadeWithModule(const std::string& scenePath, std::istream& in, std::ostream& out, std::ostream& err,
+                            int& bad) {
+  SceneResult read = ReadSceneFile(scenePath);
+  if (!read.scene) return read.error;
+  const std::vector<RenderObject> objects = MakeRenderObjects(*read.scene);
+  EmbreeScene embree;
+  if (!embree.Build(objects)) return embree.Error();
+  const EmbreeTracer tracer(embree, objects);
+  const std::string error = PrepareShaders(*read.scene, 1);
+  if (!error.empty()) return error;
+  bad = ProbeLines(ProbeWorld{*read.scene, objects, tracer}, in, out, err);
+  FreeShaders(*read.scene);
+  return {};
+}
+
+}  // namespace
+
+int RunShade(const std::string& modulePath, const std::string& scenePath, std::istream& in, std::ostream& out,
+             std::ostream& err) {
+  ModuleHost module;
+  int bad = 0;
+  std::string error = module.Start(modulePath);
+  if (error.empty()) error = ShadeWithModule(scenePath, in, out, err, bad);
+  const std::string finish = module.Finish();
+  if (error.empty()) error = finish;
+  if (!error.empty()) err << "error: " << error << '\n';
+  return error.empty() && bad == 0 ? 0 : 1;
+}
+
+}  // namespace tess::render

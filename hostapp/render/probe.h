@@ -1,0 +1,20 @@
+// `tessaline-host shade`: one shader call per JSON line, with a hit record
+// built from the line, so that a shader's answer can be checked by hand.
+#ifndef TESSALINE_HOSTAPP_RENDER_PROBE_H
+#define TESSALINE_HOSTAPP_RENDER_PROBE_H
+
+#include <iosfwd>
+#include <string>
+
+namespace tess::render {
+
+// Reads lines from in until its end; writes {"color": [r, g, b]} per line
+// (full double precision), or {"error": ...} for a bad line, whose message
+// also goes to err with its line number. The exit code is 1 when any line
+// was bad or the scene or module failed.
+int RunShade(const std::string& modulePath, const std::string& scenePath, std::istream& in, std::ostream& out,
+             std::ostream& err);
+
+}  // namespace tess::render
+
+#endif

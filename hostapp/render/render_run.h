@@ -1,0 +1,28 @@
+// `tessaline-host render` without the command line: start the module, read
+// the scene (or the demo), render, write the images, report, end the module.
+#ifndef TESSALINE_HOSTAPP_RENDER_RENDER_RUN_H
+#define TESSALINE_HOSTAPP_RENDER_RENDER_RUN_H
+
+#include <iosfwd>
+#include <string>
+
+namespace tess::render {
+
+struct RenderRequest {
+  std::string modulePath;
+  std::string scenePath;  // empty: the built-in demo scene
+  std::string output = "render.png";
+  std::string normals;  // empty: none
+  int width = 0, height = 0, samples = 0;  // 0: the scene's own
+  int threads = 0;                         // 0: one per core
+  bool stats = false;
+  bool progress = false;
+  double bareRayLength = 0.2;  // --stats: length of the bare short rays
+};
+
+// The process exit code; every error is one line on err.
+int RunRender(const RenderRequest& request, std::ostream& out, std::ostream& err);
+
+}  // namespace tess::render
+
+#endif

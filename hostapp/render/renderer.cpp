@@ -1,0 +1,128 @@
+#include "hostapp/render/renderer.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <system_error>
+#include <thread>
+
+#include "hostapp/render/camera.h"
+#include "hostapp/render/vec.h"
+
+namespace tess::render {
+namespace {
+
+constexpr int tileSize = 16;
+
+struct Job {
+  const RenderContext& context;
+  const RenderSettings& settings;
+  Camera camera;
+  Frame& frame;
+  int tilesX, tiles;
+  std::atomic<int> next{0};
+  std::atomic<int> done{0};
+};
+
+void RenderTile(Job& job, SampleShader& shader, int tile) {
+  const RenderSettings& s = job.settings;
+  const int x0 = (tile % job.tilesX) * tileSize, y0 = (tile / job.tilesX) * tileSize;
+  const double weight = 1.0 / s.samples;
+  for (int y = y0; y < std::min(y0 + tileSize, s.height); ++y)
+    for (int x = x0; x < std::min(x0 + tileSize, s.width); ++x) {
+      Vec colour{0, 0, 0}, normal{0, 0, 0};
+      for (int k = 0; k < s.samples; ++k) {
+        double dx = 0.5, dy = 0.5;
+        PixelSample(x, y, k, s.samples, dx, dy);
+        const SampleResult r = shader.Shade(job.camera.Origin(), job.camera.Direction(x + dx, y + dy));
+        colour = colour + r.color * weight;
+        normal = normal + r.normal * weight;
+      }
+      // Each pixel belongs to one tile, so workers never write the same pixel.
+      job.frame.color.At(x, y) = colour;
+      if (s.normals) job.frame.normals.At(x, y) = Normalize(normal) * 0.5 + Vec{0.5, 0.5, 0.5};
+    }
+}
+
+struct WorkerCounts {
+  uint64_t shaded = 0, camera = 0, shadow = 0, traces = 0;
+};
+
+void Work(Job& job, int32_t threadIndex, WorkerCounts& counts) {
+  SampleShader shader(job.context, threadIndex);
+  EmbreeTracer::TakeThreadCount();
+  for (int tile = job.next.fetch_add(1); tile < job.tiles; tile = job.next.fetch_add(1)) {
+    RenderTile(job, shader, tile);
+    job.done.fetch_add(1);
+  }
+  counts = WorkerCounts{shader.shadedSamples, shader.cameraRays, shader.shadowRays, EmbreeTracer::TakeThreadCount()};
+}
+
+void ShowProgress(int done, int total) {
+  const int width = 40, filled = total > 0 ? done * width / total : width;
+  std::fprintf(stderr, "\rrendering [%.*s%*s] %3d%%", filled, "========================================", width - filled,
+               "", total > 0 ? done * 100 / total : 100);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) {
+  Frame frame;
+  frame.color = Image(settings.width, settings.height);
+  if (settings.normals) frame.normals = Image(settings.width, settings.height);
+  const CameraSpec& spec = context.scene.camera;
+  Job job{context, settings, Camera(spec, settings.width, settings.height), frame,
+          (settings.width + tileSize - 1) / tileSize, 0};
+  job.tiles = job.tilesX * ((settings.height + tileSize - 1) / tileSize);
+
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<WorkerCounts> counts(static_cast<size_t>(settings.threads));
+  std::vector<std::thread> workers;
+  for (int i = 0; i < settings.threads; ++i) {
+    try {
+      workers.emplace_back(Work, std::ref(job), i, std::ref(counts[static_cast<size_t>(i)]));
+    } catch (const std::system_error&) {
+      break;  // the threads that did start take every tile between them
+    }
+  }
+  if (workers.empty()) Work(job, 0, counts[0]);
+  while (settings.progress && job.done.load() < job.tiles) {
+    ShowProgress(job.done.load(), job.tiles);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  for (std::thread& w : workers) w.join();
+  if (settings.progress) {
+    ShowProgress(job.tiles, job.tiles);
+    std::fputc('\n', stderr);
+  }
+  frame.stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  frame.stats.threadsStarted = static_cast<int>(std::max<size_t>(workers.size(), 1));
+  for (const WorkerCounts& c : counts) {
+    frame.stats.shadedSamples += c.shaded;
+    frame.stats.cameraRays += c.camera;
+    frame.stats.shadowRays += c.shadow;
+    frame.stats.shaderTraces += c.traces;
+  }
+  return frame;
+}
+
+std::string PrepareShaders(const Scene& scene, int threads) {
+  const HostInitRender setup{nullptr, threads};
+  const auto channels = scene.Channels();
+  for (size_t i = 0; i < channels.size(); ++i) {
+    const int32_t code = channels[i]->shader->InitRender(setup);
+    if (code != HOST_INITRENDER_OK) {
+      for (size_t k = 0; k < i; ++k) channels[k]->shader->FreeRender();
+      return "shader " + channels[i]->shader->Name() + " (" + channels[i]->where + ") failed to prepare the render: code " +
+             std::to_string(code);
+    }
+  }
+  return {};
+}
+
+void FreeShaders(const Scene& scene) {
+  for (const Channel* c : scene.Channels()) c->shader->FreeRender();
+}
+
+}  // namespace tess::render

@@ -1,0 +1,51 @@
+// The render loop: worker threads with fixed render thread indices take
+// tiles from an atomic counter and shade stratified pixel samples.
+#ifndef TESSALINE_HOSTAPP_RENDER_RENDERER_H
+#define TESSALINE_HOSTAPP_RENDER_RENDERER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hostapp/render/image.h"
+#include "hostapp/render/shading.h"
+
+namespace tess::render {
+
+constexpr int maxThreads = 1024;
+
+struct RenderSettings {
+  int width = 640;
+  int height = 480;
+  int samples = 4;
+  int threads = 1;        // render thread indices 0 .. threads - 1
+  bool progress = false;  // a bar on stderr
+  bool normals = false;   // fill Frame::normals
+};
+
+struct RenderStats {
+  uint64_t shadedSamples = 0;
+  uint64_t cameraRays = 0;
+  uint64_t shadowRays = 0;
+  uint64_t shaderTraces = 0;  // traces the shaders asked for
+  double seconds = 0.0;
+  int threadsStarted = 0;
+};
+
+struct Frame {
+  Image color;
+  Image normals;
+  RenderStats stats;
+};
+
+Frame RenderFrame(const RenderContext& context, const RenderSettings& settings);
+
+// Render preparation of every channel's node, in scene order. On a failure
+// the nodes prepared so far are released again and the message names the
+// shader, the channel and its code.
+std::string PrepareShaders(const Scene& scene, int threads);
+void FreeShaders(const Scene& scene);
+
+}  // namespace tess::render
+
+#endif
