@@ -23,9 +23,12 @@ if(WIN32)
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/module)
   target_link_options(tessaline PRIVATE -static -static-libgcc -static-libstdc++)
 else()
-  # Exactly one dynamic symbol leaves the module.
-  target_link_options(tessaline PRIVATE
-    -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/module.map -Wl,--no-undefined)
+  # Exactly one dynamic symbol leaves the module. A sanitized module takes its
+  # runtime from the host program, so it may have undefined symbols then.
+  target_link_options(tessaline PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/module.map)
+  if(TESSALINE_SANITIZE STREQUAL "")
+    target_link_options(tessaline PRIVATE -Wl,--no-undefined)
+  endif()
 endif()
 
 # The module folder the host loads from: the library beside res/ and docs/.

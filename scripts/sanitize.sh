@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs the whole test suite under AddressSanitizer with UndefinedBehaviorSanitizer,
+# and the multi-threaded render tests under ThreadSanitizer. Any report fails.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+asan=${TESSALINE_ASAN_DIR:-$root/build-asan}
+cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALINE_SANITIZE=address -DTESSALINE_BENCH=OFF >/dev/null
+cmake --build "$asan" -j "$jobs"
+ctest --test-dir "$asan" --output-on-failure -j "$jobs"
+
+# Debian's Embree and TBB are not instrumented; their suppressions carry reasons.
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/cmake/tsan.supp"
+tsan=${TESSALINE_TSAN_DIR:-$root/build-tsan}
+cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALINE_SANITIZE=thread -DTESSALINE_BENCH=OFF >/dev/null
+cmake --build "$tsan" -j "$jobs"
+ctest --test-dir "$tsan" --output-on-failure -j "$jobs" -L threads
