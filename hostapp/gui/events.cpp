@@ -76,7 +76,10 @@ EventScript ParseEvents(std::string_view text, const std::string& fileName) {
         return Fail(fileName, lineNo, "milliseconds '" + words[1] + "' are not a whole number from 0 to 3600000");
       event.kind = PanelEvent::Kind::Wait;
     } else {
-      return Fail(fileName, lineNo, "unknown event '" + verb + "' (expected move, click, rclick or wait)");
+      std::string shown = verb.substr(0, 40);
+      for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = '?';
+      return Fail(fileName, lineNo, "unknown event '" + shown + "' (expected move, click, rclick or wait)");
     }
     if (script.events.size() >= maxEvents)
       return Fail(fileName, lineNo, "more than " + std::to_string(maxEvents) + " events");

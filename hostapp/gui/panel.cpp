@@ -114,7 +114,11 @@ bool Accepts(const HostPlugin& plugin, int32_t dataType) {
 std::unique_ptr<Panel> Panel::Build(host::PluginNode& node, int32_t width, std::string* why) {
   HostDescription description;
   int32_t flags = 0;
-  if (!node.GetDescription(description, &flags) || description.source == nullptr) {
+  bool ok = node.GetDescription(description, &flags);
+  // A plug-in that leaves its description to the host says so by not
+  // setting the loaded flag; the host then loads the registered one itself.
+  if (ok && (flags & HOST_DESCFLAGS_LOADED) == 0) ok = host::Services().descriptions.Load(description, node.pluginId);
+  if (!ok || description.source == nullptr) {
     if (why != nullptr) *why = "the shader " + node.Name() + " gave no description";
     return nullptr;
   }
@@ -148,10 +152,14 @@ void Panel::AddControl(const Element& e, const HostContainer* properties, const 
     row.height = rowHeight;
   } else {
     control->Show(margin, height, width - 2 * margin);
-    if (!control->AreasReady())
-      problems.push_back(e.symbol + ": the " + plugin->name +
-                         " control could not initialise its drawing area (a bitmap is missing or unreadable); "
-                         "nothing is drawn for it");
+    if (!control->AreasReady()) {
+      // The bitmap service noted which file it could not load.
+      std::string cause = "a bitmap is missing or unreadable";
+      const auto notes = host::Services().console.Notes();
+      if (!notes.empty() && notes.back().rfind("error: ", 0) == 0) cause = notes.back().substr(7);
+      problems.push_back(e.symbol + ": the " + plugin->name + " control could not initialise (" + cause +
+                         "); nothing is drawn for it");
+    }
     row.kind = PanelRow::Kind::Control;
     row.control = control.get();
     row.height = std::max(control->Height(), 1) + 4;

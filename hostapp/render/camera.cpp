@@ -21,14 +21,14 @@ double Unit(uint64_t h) { return static_cast<double>(h >> 11) / static_cast<doub
 
 }  // namespace
 
-Camera::Camera(const CameraSpec& spec, int w, int h)
-    : origin(spec.position), width(w), height(h) {
-  forward = Normalize(spec.target - spec.position);
-  right = Normalize(Cross(forward, spec.up));
+Camera::Camera(const CameraSetup& setup, int w, int h)
+    : origin(setup.position), width(w), height(h) {
+  forward = Normalize(setup.target - setup.position);
+  right = Normalize(Cross(forward, setup.up));
   // An up vector along the view direction leaves no right: pick any.
   if (Length(right) == 0.0) right = Normalize(Cross(forward, std::fabs(forward.y) < 0.9 ? Vec{0, 1, 0} : Vec{1, 0, 0}));
   up = Cross(right, forward);
-  halfHeight = std::tan(spec.fov * 3.141592653589793 / 360.0);
+  halfHeight = std::tan(setup.fov * 3.141592653589793 / 360.0);
   halfWidth = halfHeight * width / height;
 }
 

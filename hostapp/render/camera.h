@@ -9,7 +9,7 @@ namespace tess::render {
 
 class Camera {
  public:
-  Camera(const CameraSpec& spec, int width, int height);
+  Camera(const CameraSetup& setup, int width, int height);
   HostVector Origin() const { return origin; }
   // Unit direction through the image point (x, y), in pixels from the top
   // left corner.

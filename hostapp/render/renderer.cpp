@@ -71,8 +71,8 @@ Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) 
   Frame frame;
   frame.color = Image(settings.width, settings.height);
   if (settings.normals) frame.normals = Image(settings.width, settings.height);
-  const CameraSpec& spec = context.scene.camera;
-  Job job{context, settings, Camera(spec, settings.width, settings.height), frame,
+  const CameraSetup& view = context.scene.camera;
+  Job job{context, settings, Camera(view, settings.width, settings.height), frame,
           (settings.width + tileSize - 1) / tileSize, 0};
   job.tiles = job.tilesX * ((settings.height + tileSize - 1) / tileSize);
 

@@ -13,21 +13,21 @@
 
 namespace tess::render {
 
-struct CameraSpec {
+struct CameraSetup {
   HostVector position{4, 3, 5};
   HostVector target{0, 0, 0};
   HostVector up{0, 1, 0};
   double fov = 40.0;  // vertical, degrees
 };
 
-struct ImageSpec {
+struct ImageSetup {
   int width = 640;
   int height = 480;
   int samples = 4;
   HostVector background{0.05, 0.05, 0.07};
 };
 
-struct LightSpec {
+struct LightSetup {
   enum class Type { Distant, Point, Ambient } type = Type::Distant;
   HostVector direction{-1, -2, -1};  // distant: the way the light travels
   HostVector position{0, 5, 0};      // point
@@ -61,9 +61,9 @@ struct SceneObject {
 };
 
 struct Scene {
-  CameraSpec camera;
-  ImageSpec image;
-  std::vector<LightSpec> lights;
+  CameraSetup camera;
+  ImageSetup image;
+  std::vector<LightSetup> lights;
   std::vector<SceneObject> objects;
   // Every shader node, linked ones included; they must be destroyed before
   // the module that made them ends.

@@ -15,9 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-CameraSpec ReadCamera(const Json& j, const std::string& path) {
+CameraSetup ReadCamera(const Json& j, const std::string& path) {
   CheckKeys(j, path, {"position", "target", "up", "fov"});
-  CameraSpec c;
+  CameraSetup c;
   c.position = Optional(j, path, "position", c.position, ReadVec);
   c.target = Optional(j, path, "target", c.target, ReadVec);
   c.up = Optional(j, path, "up", c.up, ReadVec);
@@ -26,9 +26,9 @@ CameraSpec ReadCamera(const Json& j, const std::string& path) {
   return c;
 }
 
-ImageSpec ReadImage(const Json& j, const std::string& path) {
+ImageSetup ReadImage(const Json& j, const std::string& path) {
   CheckKeys(j, path, {"width", "height", "samples", "background"});
-  ImageSpec s;
+  ImageSetup s;
   const auto size = [](const Json& v, const std::string& p) { return ReadInt(v, p, 1, 16384); };
   s.width = Optional(j, path, "width", s.width, size);
   s.height = Optional(j, path, "height", s.height, size);
@@ -37,21 +37,21 @@ ImageSpec ReadImage(const Json& j, const std::string& path) {
   return s;
 }
 
-LightSpec ReadLight(const Json& j, const std::string& path) {
+LightSetup ReadLight(const Json& j, const std::string& path) {
   RequireObject(j, path);
   const std::string type = j.contains("type") ? ReadString(j["type"], Member(path, "type")) : "";
-  LightSpec light;
+  LightSetup light;
   if (type == "distant") {
     CheckKeys(j, path, {"type", "direction", "color", "intensity"});
-    light.type = LightSpec::Type::Distant;
+    light.type = LightSetup::Type::Distant;
     light.direction = Optional(j, path, "direction", light.direction, ReadVec);
   } else if (type == "point") {
     CheckKeys(j, path, {"type", "position", "color", "intensity"});
-    light.type = LightSpec::Type::Point;
+    light.type = LightSetup::Type::Point;
     light.position = Optional(j, path, "position", light.position, ReadVec);
   } else if (type == "ambient") {
     CheckKeys(j, path, {"type", "color", "intensity"});
-    light.type = LightSpec::Type::Ambient;
+    light.type = LightSetup::Type::Ambient;
   } else {
     throw JsonError(Member(path, "type"), "expected \"distant\", \"point\" or \"ambient\"");
   }
@@ -60,11 +60,11 @@ LightSpec ReadLight(const Json& j, const std::string& path) {
   return light;
 }
 
-std::vector<LightSpec> DefaultLights() {
-  LightSpec key;
+std::vector<LightSetup> DefaultLights() {
+  LightSetup key;
   key.direction = {-1, -2, -1};
-  LightSpec ambient;
-  ambient.type = LightSpec::Type::Ambient;
+  LightSetup ambient;
+  ambient.type = LightSetup::Type::Ambient;
   ambient.color = {0.2, 0.2, 0.2};
   return {key, ambient};
 }

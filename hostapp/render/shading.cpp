@@ -79,16 +79,16 @@ HostVector SampleShader::Light(const Surface& surface, const HostVector& n, cons
   const Vec facing = Dot(surface.geometricNormal, direction) > 0.0 ? -surface.geometricNormal : surface.geometricNormal;
   const Vec start = surface.point + facing * shadowOffset;
   Vec diffuse{0, 0, 0}, specular{0, 0, 0};
-  for (const LightSpec& light : context.scene.lights) {
+  for (const LightSetup& light : context.scene.lights) {
     const Vec power = light.color * light.intensity;
-    if (light.type == LightSpec::Type::Ambient) {
+    if (light.type == LightSetup::Type::Ambient) {
       diffuse = diffuse + power;
       continue;
     }
     Vec toLight = -Normalize(light.direction);
     double distance = std::numeric_limits<double>::infinity();
     double falloff = 1.0;
-    if (light.type == LightSpec::Type::Point) {
+    if (light.type == LightSetup::Type::Point) {
       const Vec d = light.position - surface.point;
       distance = Length(d);
       toLight = Normalize(d);

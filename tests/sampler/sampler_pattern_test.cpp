@@ -162,6 +162,11 @@ using SamplerRandMax = HostMemoryTest;
 
 TEST_F(SamplerRandMax, DefaultIsThisPlatformsConstant) {
   EXPECT_EQ(platformRandMax, static_cast<double>(RAND_MAX));
+#if defined(_WIN32)
+  EXPECT_EQ(platformRandMax, windowsRandMax);
+#else
+  EXPECT_EQ(platformRandMax, macRandMax);
+#endif
   Sampler a(12, 5, SAMPLER_NROOKS), b(12, 5, SAMPLER_NROOKS);
   a.Generate();
   b.Generate(platformRandMax);

@@ -76,6 +76,7 @@ class TitlebarTest : public ::testing::Test {
     ASSERT_EQ(c4d_main(HOST_ACTION_START, nullptr, nullptr, nullptr), 1);
     plugin = host::Services().registry.Find(ID_TESSALINE_TITLEBAR, HOST_PLUGINTYPE_CUSTOMGUI);
     ASSERT_NE(plugin, nullptr);
+    host::Services().console.Clear();  // the start banner is not the bar's doing
   }
 
   // A control as the panel shows it, at the window's top left.

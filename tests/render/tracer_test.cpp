@@ -1,0 +1,68 @@
+// The trace the shaders call: both faces, the surface's own normal, the
+// maximum distance, the skipped polygon and hit object identity.
+#include <gtest/gtest.h>
+
+#include "hostapp/render/shading.h"
+#include "hostapp/render/tracer.h"
+
+namespace tess::render {
+namespace {
+
+// Two unit quads facing +z, at z = 0 and z = -1, in separate objects.
+struct TwoQuads : ::testing::Test {
+  void SetUp() override {
+    for (const double z : {0.0, -1.0}) {
+      SceneObject o;
+      o.mesh.points = {{-1, -1, z}, {1, -1, z}, {1, 1, z}, {-1, 1, z}};
+      o.mesh.polygons = {{0, 1, 2, 3}};
+      scene.objects.push_back(std::move(o));
+    }
+    objects = MakeRenderObjects(scene);
+    ASSERT_TRUE(embree.Build(objects)) << embree.Error();
+  }
+  bool Trace(HostVector origin, HostVector direction, double maxDistance, HostHitId skip, HostIntersection& out) {
+    const HostRay ray = MakeRay(origin, direction);
+    out = HostIntersection{};
+    return tracer.Trace(HostVolumeData{}, ray, maxDistance, skip, &out);
+  }
+  Scene scene;
+  std::vector<RenderObject> objects;
+  EmbreeScene embree;
+  EmbreeTracer tracer{embree, objects};
+};
+
+TEST_F(TwoQuads, BackFacesAreHitAndReportTheirOwnNormal) {
+  HostIntersection hit;
+  ASSERT_TRUE(Trace({0.2, 0.3, -0.5}, {0, 0, 1}, 10, {0, 0}, hit));  // from behind the front quad
+  EXPECT_EQ(hit.hitId.id, 1);
+  EXPECT_EQ(hit.hitId.polygon, 0);
+  EXPECT_NEAR(hit.distance, 0.5, 1e-6);
+  EXPECT_NEAR(hit.point.x, 0.2, 1e-9);
+  EXPECT_NEAR(hit.normal.z, 1.0, 1e-12) << "never turned toward the ray";
+  ASSERT_TRUE(Trace({0.2, 0.3, 1}, {0, 0, -2}, 10, {0, 0}, hit));  // any length of direction
+  EXPECT_NEAR(hit.distance, 1.0, 1e-6);
+  EXPECT_NEAR(hit.normal.z, 1.0, 1e-12);
+}
+
+TEST_F(TwoQuads, MaximumDistanceAndSkippedPolygonAreHonoured) {
+  HostIntersection hit;
+  EXPECT_FALSE(Trace({0, 0, 1}, {0, 0, -1}, 0.99, {0, 0}, hit));
+  EXPECT_TRUE(Trace({0, 0, 1}, {0, 0, -1}, 1.01, {0, 0}, hit));
+  ASSERT_TRUE(Trace({0, 0, 1}, {0, 0, -1}, 5, {1, 0}, hit));  // skips the front quad
+  EXPECT_EQ(hit.hitId.id, 2);
+  EXPECT_NEAR(hit.distance, 2.0, 1e-6);
+  EXPECT_FALSE(Trace({0, 0, 1}, {0, 0, 0}, 5, {0, 0}, hit)) << "a zero direction goes nowhere";
+  EXPECT_FALSE(Trace({3, 0, 1}, {0, 0, -1}, 5, {0, 0}, hit));
+}
+
+TEST_F(TwoQuads, HitObjectsAreTheRenderersOwnRecords) {
+  EXPECT_EQ(tracer.HitObject({1, 0}), &objects[0].ray);
+  EXPECT_EQ(tracer.HitObject({2, 0}), &objects[1].ray);
+  EXPECT_EQ(tracer.HitObject({0, 0}), nullptr);
+  EXPECT_EQ(tracer.HitObject({3, 0}), nullptr);
+  EXPECT_EQ(objects[1].ray.polygonCount, 1);
+  EXPECT_EQ(objects[1].ray.points[0].z, -1.0);
+}
+
+}  // namespace
+}  // namespace tess::render
