@@ -1,0 +1,30 @@
+// Parameter IDs of the Draw Edge shader. The parameter IDs are stored in
+// saved scenes: never renumber them.
+enum
+{
+	DRAWEDGE_TITLEBAR                 = 1000,
+
+	DRAWEDGE_ANGLE_MIN                = 1003,
+	DRAWEDGE_ANGLE_MAX                = 1004,
+	DRAWEDGE_WIDTH                    = 1005,
+	DRAWEDGE_BUMP_STEP                = 1006,
+	DRAWEDGE_FALLOFF                  = 1007,
+	DRAWEDGE_BORDER_EDGES             = 1008,
+	DRAWEDGE_USE_SELECTION            = 1009,
+	DRAWEDGE_SELECTION_MODE           = 1010,
+	DRAWEDGE_EDGE_TYPE                = 1011,
+	DRAWEDGE_USE_DISTORTION           = 1012,
+	DRAWEDGE_DISTORTION_SHADER        = 1013,
+	DRAWEDGE_DISTORTION_STRENGTH      = 1014,
+	DRAWEDGE_DISTORTION_OFFSET        = 1015,
+	DRAWEDGE_GRADIENT                 = 1016,
+
+	DRAWEDGE_SELECTION_MODE_ADD       = 0,
+	DRAWEDGE_SELECTION_MODE_EXCLUDE,
+	DRAWEDGE_SELECTION_MODE_ONLY,
+	DRAWEDGE_SELECTION_MODE_RESTRICT,
+
+	DRAWEDGE_EDGE_TYPE_ALL            = 0,
+	DRAWEDGE_EDGE_TYPE_CONCAVE,
+	DRAWEDGE_EDGE_TYPE_CONVEX,
+};
