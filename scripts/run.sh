@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# The main job: set up, build, and run the stand-in host on the fresh module.
+# The main job: set up, build, and render the built-in demo scene with the
+# fresh module into demo.png (arguments go to the render command).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
-"${TESSALINE_BUILD_DIR:-$root/build}/tessaline-host" info
+host="${TESSALINE_BUILD_DIR:-$root/build}/tessaline-host"
+"$host" info
+"$host" render -o demo.png --stats "$@"
+echo "run: wrote demo.png"

@@ -1,6 +1,7 @@
 #include "hostapp/render/probe.h"
 
 #include <cstdio>
+#include <limits>
 #include <istream>
 #include <ostream>
 
@@ -15,11 +16,24 @@
 namespace tess::render {
 namespace {
 
-struct ProbeWorld {
-  const Scene& scene;
-  const std::vector<RenderObject>& objects;
-  const EmbreeTracer& tracer;
-};
+// A probe may describe a broken hit on purpose: "nan", "inf" and "-inf" stand
+// for the values JSON cannot write.
+double ReadProbeNumber(const Json& j, const std::string& path) {
+  if (j.is_string()) {
+    const std::string text = j.get<std::string>();
+    if (text == "nan") return std::numeric_limits<double>::quiet_NaN();
+    if (text == "inf") return std::numeric_limits<double>::infinity();
+    if (text == "-inf") return -std::numeric_limits<double>::infinity();
+  }
+  if (!j.is_number()) throw JsonError(path, "expected a number, \"nan\", \"inf\" or \"-inf\"");
+  return j.get<double>();
+}
+
+HostVector ReadProbeVec(const Json& j, const std::string& path) {
+  if (!j.is_array() || j.size() != 3) throw JsonError(path, "expected [x, y, z]");
+  return {ReadProbeNumber(j[0], Item(path, 0)), ReadProbeNumber(j[1], Item(path, 1)),
+          ReadProbeNumber(j[2], Item(path, 2))};
+}
 
 size_t FindObject(const ProbeWorld& world, const Json& line) {
   if (!line.contains("object")) throw JsonError("object", "missing");
@@ -61,10 +75,11 @@ Vec Probe(const ProbeWorld& world, const Json& line) {
   const double u = Optional(line, "", "u", 0.0, ReadNumber), v = Optional(line, "", "v", 0.0, ReadNumber);
 
   Surface surface = SurfaceAt(object, polygon, std::clamp(u, 0.0, 1.0), std::clamp(v, 0.0, 1.0));
-  surface.point = ReadVec(line["point"], "point");
-  surface.shadingNormal = ReadVec(line["normal"], "normal");
-  surface.geometricNormal = Optional(line, "", "second_normal", PolygonNormal(object.ray.points, object.ray.polygons[polygon]), ReadVec);
-  const Vec direction = Optional(line, "", "ray", -surface.shadingNormal, ReadVec);
+  surface.point = ReadProbeVec(line["point"], "point");
+  surface.shadingNormal = ReadProbeVec(line["normal"], "normal");
+  surface.geometricNormal = Optional(line, "", "second_normal",
+                                     PolygonNormal(object.ray.points, object.ray.polygons[polygon]), ReadProbeVec);
+  const Vec direction = Optional(line, "", "ray", -surface.shadingNormal, ReadProbeVec);
   const HostRay ray = MakeRay(surface.point - direction, direction);
   host::SampleContext context;
   context.threadIndex = Optional(line, "", "thread", 0, [](const Json& j, const std::string& p) { return ReadInt(j, p, 0, maxThreads - 1); });
@@ -75,10 +90,9 @@ Vec Probe(const ProbeWorld& world, const Json& line) {
   if (line.contains("hit_id")) {
     const Json& id = line["hit_id"];
     if (!id.is_array() || id.size() != 2) throw JsonError("hit_id", "expected [id, polygon]");
+    // Any polygon index, also one past the object's end: the shaders must
+    // refuse what lies outside the object themselves.
     vd.hitId = HostHitId{ReadInt(id[0], "hit_id[0]", INT32_MIN, INT32_MAX), ReadInt(id[1], "hit_id[1]", INT32_MIN, INT32_MAX)};
-    // The module indexes polygons by this without a range test: keep it inside.
-    if (vd.hitId.polygon < 0 || vd.hitId.polygon >= object.ray.polygonCount)
-      throw JsonError("hit_id[1]", "polygon out of range");
   }
   const int bumpSample = Optional(line, "", "bump_sample", 0, [](const Json& j, const std::string& p) { return ReadInt(j, p, 0, 3); });
 
@@ -96,7 +110,8 @@ std::string ColourLine(const Vec& c) {
   return text;
 }
 
-// Lines until the end of input; returns how many were bad.
+}  // namespace
+
 int ProbeLines(const ProbeWorld& world, std::istream& in, std::ostream& out, std::ostream& err) {
   int bad = 0;
   std::string text;
@@ -118,6 +133,8 @@ int ProbeLines(const ProbeWorld& world, std::istream& in, std::ostream& out, std
   }
   return bad;
 }
+
+namespace {
 
 std::string ShadeWithModule(const std::string& scenePath, std::istream& in, std::ostream& out, std::ostream& err,
                             int& bad) {

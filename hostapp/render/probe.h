@@ -5,8 +5,23 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
+
+#include "hostapp/render/scene.h"
+#include "hostapp/render/tracer.h"
+#include "hostapp/render/world.h"
 
 namespace tess::render {
+
+// A prepared scene that probe lines are evaluated in.
+struct ProbeWorld {
+  const Scene& scene;
+  const std::vector<RenderObject>& objects;
+  const EmbreeTracer& tracer;
+};
+
+// Evaluates JSON lines until the end of input; returns how many were bad.
+int ProbeLines(const ProbeWorld& world, std::istream& in, std::ostream& out, std::ostream& err);
 
 // Reads lines from in until its end; writes {"color": [r, g, b]} per line
 // (full double precision), or {"error": ...} for a bad line, whose message
