@@ -73,13 +73,6 @@ bool ApplySettings(host::PluginNode& node, const resources::Description& descrip
   return true;
 }
 
-std::string KnownShaders() {
-  std::string names;
-  for (const HostPlugin* p : host::Services().registry.Plugins())
-    if (p->type == HOST_PLUGINTYPE_SHADER) names += (names.empty() ? "" : ", ") + p->name;
-  return names;
-}
-
 int Describe(host::PluginNode& node, const std::vector<std::string>& settings, std::ostream& out, std::string* error) {
   const auto source = host::Services().descriptions.Of(node.pluginId);
   if (source == nullptr) return *error = "no description registered for " + node.Name(), 1;
@@ -99,7 +92,7 @@ int RunDescribe(const std::string& modulePath, const std::string& shader, const 
   if (module != nullptr) {
     const HostPlugin* plugin = host::Services().registry.FindShader(shader);
     if (plugin == nullptr) {
-      error = "unknown shader " + shader + " (known: " + KnownShaders() + ")";
+      error = "unknown shader " + shader + " (known: " + host::Services().registry.ShaderNames() + ")";
     } else if (auto node = host::PluginNode::Create(*plugin); node == nullptr) {
       error = "the module could not allocate a " + plugin->name + " node";
     } else {

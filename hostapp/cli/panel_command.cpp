@@ -25,29 +25,6 @@ struct PanelOptions {
   bool open = false;
 };
 
-std::string Simplified(const std::string& text) {
-  std::string out;
-  for (char c : text)
-    if (std::isalnum(static_cast<unsigned char>(c)) != 0) out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-// A shader by its id, its name or its description's name, with or without
-// the description's leading x: "softedge", "Soft Edge", "xsoftedge", "1020978".
-HostPlugin* FindShader(const std::string& wanted, std::string& known) {
-  const std::string key = Simplified(wanted);
-  HostPlugin* found = nullptr;
-  for (HostPlugin* p : host::Services().registry.Plugins()) {
-    if (p->type != HOST_PLUGINTYPE_SHADER) continue;
-    known += (known.empty() ? "" : ", ") + Simplified(p->name);
-    const std::string description = Simplified(p->descriptionName);
-    if (found == nullptr && (key == std::to_string(p->id) || key == Simplified(p->name) || key == description ||
-                             (description.size() > 1 && key == description.substr(1))))
-      found = p;
-  }
-  return found;
-}
-
 // "panel.png" becomes "panel-003.png".
 std::string FramePath(const std::string& output, size_t index) {
   const size_t dot = output.find_last_of('.');
@@ -71,7 +48,7 @@ std::string Describe(const gui::ParentMessage& m) {
 
 class PanelRun {
  public:
-  PanelRun(const PanelOptions& o, std::ostream& out, std::ostream& err) : options(o), out(out), err(err) {}
+  PanelRun(const PanelOptions& o, std::ostream& output, std::ostream& errors) : options(o), out(output), err(errors) {}
 
   int Run(const std::string& modulePath) {
     gui::EventScript script;
@@ -106,9 +83,9 @@ class PanelRun {
   }
 
   int Show(const gui::EventScript& script) {
-    std::string known;
-    HostPlugin* plugin = FindShader(options.shader, known);
-    if (plugin == nullptr) return Error("no shader '" + options.shader + "' (the module has: " + known + ")");
+    HostPlugin* plugin = host::Services().registry.FindShader(options.shader);
+    if (plugin == nullptr)
+      return Error("no shader '" + options.shader + "' (the module has: " + host::Services().registry.ShaderNames() + ")");
     std::unique_ptr<host::PluginNode> node = host::PluginNode::Create(*plugin);
     if (node == nullptr) return Error("the shader " + plugin->name + " could not be created");
     std::string why;

@@ -7,19 +7,15 @@ namespace tess::render {
 std::string ModuleHost::Start(const std::string& modulePath) {
   // The banner is the module's business at start; a render's output stays clean.
   host::Services().console.sink = [](const std::string&) {};
-  host::StepResult r = session.Load(modulePath);
-  if (r.ok) r = session.Init();
-  if (r.ok) r = session.LoadResource();
-  if (r.ok) r = session.Start();
-  return r.ok ? std::string() : r.message;
+  std::string error;
+  module = host::LaunchedModule::Launch(modulePath, &error);
+  return error;
 }
 
 std::string ModuleHost::Finish() {
-  const host::StepResult end = session.End();
-  session.Unload();
+  const int64_t live = module != nullptr ? module->Close() : 0;
+  module.reset();
   host::Services().console.sink = nullptr;
-  if (!end.ok) return end.message;
-  const int64_t live = host::Services().memory.LiveBlocks();
   if (live != 0) return "the module left " + std::to_string(live) + " host allocation(s) live";
   return {};
 }

@@ -4,9 +4,10 @@
 #ifndef TESSALINE_HOSTAPP_RENDER_MODULE_HOST_H
 #define TESSALINE_HOSTAPP_RENDER_MODULE_HOST_H
 
+#include <memory>
 #include <string>
 
-#include "hostapp/loader/module_loader.h"
+#include "hostapp/loader/launch.h"
 
 namespace tess::render {
 
@@ -18,7 +19,7 @@ class ModuleHost {
   std::string Finish();
 
  private:
-  tess::host::ModuleSession session;
+  std::unique_ptr<host::LaunchedModule> module;
 };
 
 }  // namespace tess::render

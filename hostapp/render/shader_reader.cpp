@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "hostapp/services/gradient.h"
+#include "hostapp/services/parameters.h"
 #include "hostapp/services/services.h"
 #include "hostapp/services/spline.h"
 
@@ -88,15 +89,25 @@ int32_t ReadLong(const Element& e, const Json& j, const std::string& path) {
   return ReadInt(j, path, INT32_MIN, INT32_MAX);
 }
 
+// A value as the panel shows it must lie in the description's range.
+template <typename T>
+T InRange(const Element& e, T shown, const std::string& path) {
+  std::string why;
+  if (!host::InsideRange(e, static_cast<double>(shown), &why)) throw JsonError(path, why);
+  return shown;
+}
+
 void SetParameter(HostNode& node, const Element& e, const Json& j, const std::string& path, Scene& scene) {
   const int32_t id = *e.id;
   switch (e.type) {
     case ElementType::Real: {
       const bool angle = e.FlagText("UNIT").value_or("") == "DEGREE";
-      node.container.SetFloat(id, ReadNumber(j, path) * (angle ? degree : 1.0));
+      node.container.SetFloat(id, InRange(e, ReadNumber(j, path), path) * (angle ? degree : 1.0));
       return;
     }
-    case ElementType::Long: node.container.SetInt(id, ReadLong(e, j, path)); return;
+    case ElementType::Long:
+      node.container.SetInt(id, e.cycle.empty() ? InRange(e, ReadLong(e, j, path), path) : ReadLong(e, j, path));
+      return;
     case ElementType::Bool: node.container.SetBool(id, ReadBool(j, path)); return;
     case ElementType::String: node.container.SetText(id, ReadString(j, path)); return;
     case ElementType::Spline: node.container.SetData(id, ReadCurve(j, path)); return;
@@ -107,33 +118,11 @@ void SetParameter(HostNode& node, const Element& e, const Json& j, const std::st
   }
 }
 
-// Folded for lookups: "SoftEdge", "Soft Edge" and "softedge" name one shader.
-std::string Folded(const std::string& name) {
-  std::string folded;
-  for (const char c : name)
-    if (c != ' ' && c != '_') folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return folded;
-}
-
-HostPlugin* FindByName(const std::string& name) {
-  for (HostPlugin* p : host::Services().registry.Plugins())
-    if (p->type == HOST_PLUGINTYPE_SHADER && Folded(p->name) == Folded(name)) return p;
-  return nullptr;
-}
-
 const HostPlugin* FindPlugin(const Json& name, const std::string& path) {
-  auto& registry = host::Services().registry;
-  HostPlugin* plugin = nullptr;
-  if (name.is_number_integer()) {
-    plugin = registry.Find(name.get<int32_t>(), HOST_PLUGINTYPE_SHADER);
-  } else {
-    const std::string text = name.get<std::string>();
-    plugin = FindByName(text);
-    char* end = nullptr;
-    const long id = std::strtol(text.c_str(), &end, 10);
-    if (plugin == nullptr && !text.empty() && *end == '\0') plugin = registry.Find(static_cast<int32_t>(id), HOST_PLUGINTYPE_SHADER);
-  }
-  if (plugin == nullptr || plugin->type != HOST_PLUGINTYPE_SHADER)
+  // "SoftEdge", "Soft Edge", "xsoftedge" and 1020978 name one shader.
+  const std::string key = name.is_number_integer() ? std::to_string(name.get<int64_t>()) : name.get<std::string>();
+  const HostPlugin* plugin = host::Services().registry.FindShader(key);
+  if (plugin == nullptr)
     throw JsonError(path, "unknown shader " + name.dump() + " (plug-in shaders of the module, or color, checkerboard, noise)");
   return plugin;
 }

@@ -55,18 +55,18 @@ bool ParseCycle(const Element& e, const std::string& text, int32_t* value) {
   return false;
 }
 
-bool OutsideRange(const Element& e, double shown, std::string* error) {
+}  // namespace
+
+bool InsideRange(const Element& e, double shown, std::string* error) {
   const auto min = e.FlagNumber("MIN");
   const auto max = e.FlagNumber("MAX");
   if ((min && shown < *min) || (max && shown > *max)) {
     *error = "value " + Number(shown) + " outside " + (min ? Number(*min) : "-inf") + " .. " +
              (max ? Number(*max) : "inf");
-    return true;
+    return false;
   }
-  return false;
+  return true;
 }
-
-}  // namespace
 
 bool IsSettableFromText(const Element& e) {
   return e.id && (e.type == ElementType::Real || e.type == ElementType::Long || e.type == ElementType::Bool);
@@ -78,7 +78,7 @@ bool SetParameterFromText(HostContainer& c, const Element& e, const std::string&
     case ElementType::Real: {
       double v = 0.0;
       if (!ParseNumber(text, &v)) return *error = "not a number: " + text, false;
-      if (OutsideRange(e, v, error)) return false;
+      if (!InsideRange(e, v, error)) return false;
       c.SetFloat(id, IsDegrees(e) ? v * pi / 180.0 : v);
       return true;
     }
@@ -86,7 +86,7 @@ bool SetParameterFromText(HostContainer& c, const Element& e, const std::string&
       int32_t v = 0;
       const bool ok = e.cycle.empty() ? ParseInt(text, &v) : ParseCycle(e, text, &v);
       if (!ok) return *error = (e.cycle.empty() ? "not a whole number: " : "not one of the choices: ") + text, false;
-      if (e.cycle.empty() && OutsideRange(e, v, error)) return false;
+      if (e.cycle.empty() && !InsideRange(e, v, error)) return false;
       c.SetInt(id, v);
       return true;
     }

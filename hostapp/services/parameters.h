@@ -10,6 +10,11 @@
 
 namespace tess::host {
 
+// The description's MIN and MAX for a value as the panel shows it (degrees
+// for angles): false with a reason when it lies outside them. The panel never
+// lets a value past them, so neither does anything else that sets one.
+bool InsideRange(const resources::Element& element, double shown, std::string* error);
+
 // True for parameters a user can set from text (numbers, flags, cycles).
 bool IsSettableFromText(const resources::Element& element);
 // Sets the element's value from text; false with a reason on bad text.

@@ -59,10 +59,11 @@ HostPlugin* Registry::FindByName(const std::string& name) {
 
 namespace {
 
+// Letters and digits only, in lower case: "Soft Edge", "SoftEdge" and "soft_edge" are one name.
 std::string Folded(const std::string& text) {
   std::string out;
   for (char c : text)
-    if (c != ' ') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (std::isalnum(static_cast<unsigned char>(c)) != 0) out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -72,9 +73,19 @@ HostPlugin* Registry::FindShader(const std::string& key) {
   const std::string wanted = Folded(key);
   for (HostPlugin* p : order) {
     if (p->type != HOST_PLUGINTYPE_SHADER) continue;
-    if (Folded(p->name) == wanted || Folded(p->descriptionName) == wanted || std::to_string(p->id) == key) return p;
+    const std::string description = Folded(p->descriptionName);
+    if (Folded(p->name) == wanted || description == wanted || std::to_string(p->id) == key ||
+        (description.size() > 1 && description.substr(1) == wanted))
+      return p;
   }
   return nullptr;
+}
+
+std::string Registry::ShaderNames() const {
+  std::string names;
+  for (const HostPlugin* p : order)
+    if (p->type == HOST_PLUGINTYPE_SHADER) names += (names.empty() ? "" : ", ") + p->name;
+  return names;
 }
 
 const Library* Registry::FindLibrary(int32_t id) const {

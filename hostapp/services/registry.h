@@ -38,9 +38,12 @@ class Registry {
   bool RegisterDescription(int32_t id, const std::string& name);
   HostPlugin* Find(int32_t id, int32_t type);
   HostPlugin* FindByName(const std::string& name);
-  // A shader by its display name with or without blanks ("Soft Edge",
-  // "SoftEdge"), its description name ("xsoftedge") or its id, ignoring case.
+  // A shader by its display name ("Soft Edge", "SoftEdge", "soft_edge"), its
+  // description's name with or without the leading x ("xsoftedge",
+  // "softedge") or its id, ignoring case, blanks and punctuation.
   HostPlugin* FindShader(const std::string& key);
+  // The registered shaders' names, for messages.
+  std::string ShaderNames() const;
   const std::vector<HostPlugin*>& Plugins() const { return order; }
   const Library* FindLibrary(int32_t id) const;
   std::optional<std::string> DescriptionOf(int32_t id) const;
