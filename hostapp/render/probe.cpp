@@ -1,5 +1,6 @@
 #include "hostapp/render/probe.h"
 
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <istream>
@@ -104,10 +105,18 @@ Vec Probe(const ProbeWorld& world, const Json& line) {
   return channel.shader->Sample(&cd);
 }
 
-std::string ColourLine(const Vec& c) {
-  char text[128];
-  std::snprintf(text, sizeof text, "{\"color\": [%.17g, %.17g, %.17g]}", c.x, c.y, c.z);
+// Full precision, so that the numbers read back to the same doubles; a
+// broken hit may give values JSON has no numbers for, written as the input writes them.
+std::string Component(double v) {
+  if (std::isnan(v)) return "\"nan\"";
+  if (std::isinf(v)) return v > 0 ? "\"inf\"" : "\"-inf\"";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", v);
   return text;
+}
+
+std::string ColourLine(const Vec& c) {
+  return "{\"color\": [" + Component(c.x) + ", " + Component(c.y) + ", " + Component(c.z) + "]}";
 }
 
 }  // namespace
