@@ -10,11 +10,7 @@ Bool DrawEdge::Init(GeListNode* node) {
   data.SetFloat(DRAWEDGE_ANGLE_MAX, DegToRad(90.0));
   data.SetFloat(DRAWEDGE_WIDTH, 2.0);
   data.SetFloat(DRAWEDGE_BUMP_STEP, 0.1);
-  SplineData curve = SplineData::Alloc();
-  if (curve.IsValid()) {
-    curve.MakeTwoPointPreset(2);
-    data.SetCustomDataType(DRAWEDGE_FALLOFF, CUSTOMDATATYPE_SPLINE, curve.Get());
-  }
+  edges::StoreDefaultCurve(data, DRAWEDGE_FALLOFF);
   data.SetBool(DRAWEDGE_BORDER_EDGES, true);
   data.SetBool(DRAWEDGE_USE_SELECTION, false);
   data.SetInt32(DRAWEDGE_SELECTION_MODE, DRAWEDGE_SELECTION_MODE_ONLY);

@@ -33,6 +33,13 @@ bool PassesEdgeType(Int32 edgeType, Float shift, const Vector& cf, const Vector&
 
 }  // namespace
 
+void StoreDefaultCurve(BaseContainer& data, Int32 id) {
+  SplineData curve = SplineData::Alloc();
+  if (!curve.IsValid()) return;
+  curve.MakeTwoPointPreset(2);
+  data.SetCustomDataType(id, CUSTOMDATATYPE_SPLINE, curve.Get());
+}
+
 Float FalloffValue(const SplineData* falloff, Float x) {
   if (falloff == nullptr || !falloff->IsValid()) return std::isnan(x) ? 0.0 : std::clamp(x, 0.0, 1.0);
   return falloff->GetPoint(x).y;

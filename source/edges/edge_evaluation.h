@@ -3,6 +3,7 @@
 #ifndef TESSALINE_SOURCE_EDGES_EDGE_EVALUATION_H
 #define TESSALINE_SOURCE_EDGES_EDGE_EVALUATION_H
 
+#include "host/c4d_basecontainer.h"
 #include "host/c4d_baseobject.h"
 #include "host/c4d_customdata.h"
 #include "host/c4d_neighbor.h"
@@ -34,6 +35,11 @@ struct EdgeRules {
   Int32 edgeType = EDGE_TYPE_ALL;
   Bool borderEdges = false;  // Draw Edge only
 };
+
+// Stores a new curve made by the host's two-point preset under id: the
+// straight line from (0, 0) to (1, 1) that a new node's profile starts as.
+// Without a curve library nothing is stored.
+void StoreDefaultCurve(BaseContainer& data, Int32 id);
 
 // The falloff curve's value at x. Without a curve the shader falls back to
 // the straight line a new node starts with, clamped like a curve.

@@ -22,11 +22,7 @@ Bool SoftEdge::Init(GeListNode* node) {
   data.SetFloat(SOFTEDGE_ANGLE_MIN, DegToRad(60.0));
   data.SetFloat(SOFTEDGE_ANGLE_MAX, DegToRad(90.0));
   data.SetFloat(SOFTEDGE_RADIUS, 2.0);
-  SplineData curve = SplineData::Alloc();
-  if (curve.IsValid()) {
-    curve.MakeTwoPointPreset(2);
-    data.SetCustomDataType(SOFTEDGE_PROFILE, CUSTOMDATATYPE_SPLINE, curve.Get());
-  }
+  edges::StoreDefaultCurve(data, SOFTEDGE_PROFILE);
   data.SetBool(SOFTEDGE_USE_SELECTION, false);
   data.SetInt32(SOFTEDGE_SELECTION_MODE, SOFTEDGE_SELECTION_MODE_ONLY);
   data.SetInt32(SOFTEDGE_EDGE_TYPE, SOFTEDGE_EDGE_TYPE_ALL);
