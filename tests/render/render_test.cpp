@@ -53,23 +53,6 @@ TEST_F(RenderTest, DrawEdgeOnOneQuadDrawsItsBorderAndLeavesTheInteriorAtItsBackg
   EXPECT_EQ(px(3, 32, 1), 0);
 }
 
-const char* threadScene = R"({"camera": {"position": [0, 3, 8], "target": [0, 0, 0], "fov": 35},
-  "image": {"width": 96, "height": 64, "samples": 2},
-  "objects": [
-    {"mesh": {"primitive": "cube", "size": 1.6}, "position": [-1.2, 0, 0], "rotation": [0, 30, 0],
-     "material": {"normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.3}}}},
-    {"mesh": {"primitive": "torus", "size": 2, "segments": 10}, "position": [1.2, 0, 0], "rotation": [60, 0, 0],
-     "material": {"color": {"shader": "DrawEdge", "params": {"DRAWEDGE_WIDTH": 0.05}},
-                  "bump": {"shader": "DrawEdge", "strength": 4, "params": {"DRAWEDGE_WIDTH": 0.1}}}}]})";
-
-TEST_F(RenderTest, ImagesDoNotDependOnTheThreadCount) {
-  const render::Scene& scene = Read(threadScene);
-  const render::Image8 one = Render(scene, 1);
-  EXPECT_EQ(one.rgb, Render(scene, 4).rgb);
-  // More threads than render thread slots in the module: indices from 256 up.
-  EXPECT_EQ(one.rgb, Render(scene, 300).rgb);
-}
-
 // Per-channel tolerance of the references: a few levels for floating-point
 // differences between machines; structure changes move far more.
 constexpr int tolerance = 6;
