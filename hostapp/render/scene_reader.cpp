@@ -205,6 +205,13 @@ SceneResult ReadSceneText(const std::string& text, const std::string& folder, co
   } catch (const Json::parse_error& e) {
     result.error = label + ":" + LineOf(text, e.byte > 0 ? e.byte - 1 : 0) + ": malformed JSON: " + SyntaxReason(e.what());
     return result;
+  } catch (const Json::exception& e) {
+    // A number too large for a double is refused after the syntax was read;
+    // the message starts with the library's exception name.
+    const std::string what = e.what();
+    const size_t name = what.find("] ");
+    result.error = label + ": malformed JSON: " + (name == std::string::npos ? what : what.substr(name + 2));
+    return result;
   }
   auto scene = std::make_unique<Scene>();
   try {

@@ -67,6 +67,8 @@ TEST_F(RenderTest, BadScenesGiveOneLineWithTheJsonPath) {
   const std::string box = R"({"name": "b", "mesh": {"primitive": "cube"}})";
   const std::pair<std::string, std::string> cases[] = {
       {"{\n\"objects\": [\n,]}", "test.json:3: malformed JSON"},
+      // Found by fuzzing: a number too large for a double once escaped the reader.
+      {R"({"objects": [{"mesh": {"primitive": "cube", "size": 7E777}}]})", "test.json: malformed JSON: number overflow"},
       {R"({"objects": [)" + box + "," + box + "," +
            R"({"mesh": {"primitive": "cube"}, "material": {"normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADUS": 1}}}}]})",
        "test.json: objects[2].material.normal.params.SOFTEDGE_RADUS: unknown parameter"},
