@@ -10,15 +10,23 @@
 
 #include "hostapp/loader/launch.h"
 
+// The module stays loaded for the whole run. It is ended at exit by a
+// handler registered after the host's services came to be, so that it runs
+// while they still exist.
+inline tess::host::LaunchedModule*& FuzzedModule() {
+  static tess::host::LaunchedModule* module = nullptr;
+  return module;
+}
+
 inline void LaunchModuleOnce() {
-  static std::unique_ptr<tess::host::LaunchedModule> module;
-  if (module != nullptr) return;
+  if (FuzzedModule() != nullptr) return;
   std::string error;
-  module = tess::host::LaunchedModule::Launch(TESSALINE_MODULE, &error);
-  if (module == nullptr) {
+  FuzzedModule() = tess::host::LaunchedModule::Launch(TESSALINE_MODULE, &error).release();
+  if (FuzzedModule() == nullptr) {
     std::fprintf(stderr, "fuzz: cannot start the module: %s\n", error.c_str());
     std::abort();
   }
+  std::atexit([] { delete FuzzedModule(); });
 }
 
 #endif
