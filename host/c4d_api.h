@@ -11,19 +11,25 @@ using Bool = bool;
 
 constexpr Float PI = 3.141592653589793;
 // Angles are kept in radians; defaults are written in degrees.
-constexpr Float DegToRad(Float degrees) { return degrees * PI / 180.0; }
+constexpr Float DegToRad(Float degrees) {
+  return degrees * PI / 180.0;
+}
 
 // The table handed over at system init; null before that. Read on every host
 // call, so it is a plain variable the compiler can inline.
 extern const HostTable* hostTablePointer;
-inline void SetHostTable(const HostTable* table) { hostTablePointer = table; }
-inline const HostTable* GetHostTable() { return hostTablePointer; }
+inline void SetHostTable(const HostTable* table) {
+  hostTablePointer = table;
+}
+inline const HostTable* GetHostTable() {
+  return hostTablePointer;
+}
 
 // Each group's table, or null when there is no host or the host lacks the group.
-#define TESSALINE_HOST_GROUP(Name, Type, field)   \
-  inline const Type* Name() {                     \
-    const HostTable* t = GetHostTable();          \
-    return t != nullptr ? t->field : nullptr;     \
+#define TESSALINE_HOST_GROUP(Name, Type, field) \
+  inline const Type* Name() {                   \
+    const HostTable* t = GetHostTable();        \
+    return t != nullptr ? t->field : nullptr;   \
   }
 TESSALINE_HOST_GROUP(MemoryApi, HostMemoryApi, memory)
 TESSALINE_HOST_GROUP(StringApi, HostStringApi, strings)

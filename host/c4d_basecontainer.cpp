@@ -12,9 +12,13 @@ BaseContainer::~BaseContainer() {
   if (owned && handle != nullptr && ContainerApi() != nullptr) ContainerApi()->release(handle);
 }
 
-BaseContainer BaseContainer::View(HostContainer* viewed) { return BaseContainer(viewed, false); }
+BaseContainer BaseContainer::View(HostContainer* viewed) {
+  return BaseContainer(viewed, false);
+}
 
-Int32 BaseContainer::GetId() const { return handle != nullptr ? ContainerApi()->getId(handle) : 0; }
+Int32 BaseContainer::GetId() const {
+  return handle != nullptr ? ContainerApi()->getId(handle) : 0;
+}
 
 Int32 BaseContainer::GetInt32(Int32 id, Int32 fallback) const {
   return handle != nullptr ? ContainerApi()->getInt32(handle, id, fallback) : fallback;

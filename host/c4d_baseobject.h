@@ -9,9 +9,7 @@ constexpr Int32 Tedgeselection = HOST_TYPE_EDGE_SELECTION;
 class BaseSelect {
  public:
   explicit BaseSelect(const HostSelect* h = nullptr) : handle(h) {}
-  bool IsSelected(Int32 index) const {
-    return handle != nullptr && RenderApi()->isSelected(handle, index) != 0;
-  }
+  bool IsSelected(Int32 index) const { return handle != nullptr && RenderApi()->isSelected(handle, index) != 0; }
   bool IsValid() const { return handle != nullptr; }
   const HostSelect* Handle() const { return handle; }
 

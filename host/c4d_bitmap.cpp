@@ -11,6 +11,10 @@ Int32 BaseBitmap::Init(const Filename& name, Int32 frame) {
   return BitmapApi()->load(handle, name.Handle(), frame);
 }
 
-Int32 BaseBitmap::GetBw() const { return handle != nullptr ? BitmapApi()->width(handle) : 0; }
+Int32 BaseBitmap::GetBw() const {
+  return handle != nullptr ? BitmapApi()->width(handle) : 0;
+}
 
-Int32 BaseBitmap::GetBh() const { return handle != nullptr ? BitmapApi()->height(handle) : 0; }
+Int32 BaseBitmap::GetBh() const {
+  return handle != nullptr ? BitmapApi()->height(handle) : 0;
+}

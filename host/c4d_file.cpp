@@ -39,7 +39,9 @@ Filename Filename::operator+(const char* component) const {
   return result;
 }
 
-bool Filename::IsEmpty() const { return handle == nullptr || FilenameApi()->isEmpty(handle) != 0; }
+bool Filename::IsEmpty() const {
+  return handle == nullptr || FilenameApi()->isEmpty(handle) != 0;
+}
 
 bool GeFExist(const Filename& path) {
   const HostFilenameApi* api = FilenameApi();

@@ -9,7 +9,9 @@ namespace {
 // Stays valid while the host keeps the library installed.
 HostCustomGuiLibrary customGuiLibrary;
 
-GeDialog* AsDialog(void* self) { return static_cast<GeDialog*>(self); }
+GeDialog* AsDialog(void* self) {
+  return static_cast<GeDialog*>(self);
+}
 
 iCustomGui* ControlOf(HostDialog* dialog) {
   const HostGuiApi* api = GuiApi();
@@ -17,8 +19,12 @@ iCustomGui* ControlOf(HostDialog* dialog) {
   return static_cast<iCustomGui*>(AsDialog(api->dialogSelf(dialog)));
 }
 
-HostBool CreateLayoutEntry(void* self) { return AsDialog(self)->CreateLayout() ? 1 : 0; }
-HostBool InitValuesEntry(void* self) { return AsDialog(self)->InitValues() ? 1 : 0; }
+HostBool CreateLayoutEntry(void* self) {
+  return AsDialog(self)->CreateLayout() ? 1 : 0;
+}
+HostBool InitValuesEntry(void* self) {
+  return AsDialog(self)->InitValues() ? 1 : 0;
+}
 HostBool CommandEntry(void* self, int32_t id, const HostContainer* msg) {
   return AsDialog(self)->Command(id, BaseContainer::View(const_cast<HostContainer*>(msg))) ? 1 : 0;
 }
@@ -73,7 +79,9 @@ void FillLibrary(HostCustomGuiLibrary& lib) {
   };
 }
 
-CustomGuiData* AsGui(void* object) { return static_cast<CustomGuiData*>(object); }
+CustomGuiData* AsGui(void* object) {
+  return static_cast<CustomGuiData*>(object);
+}
 
 void DestroyGuiEntry(void* object) {
   CustomGuiData* gui = AsGui(object);
@@ -82,9 +90,15 @@ void DestroyGuiEntry(void* object) {
 HostDialog* AllocGuiEntry(void* object, const HostContainer* settings) {
   return AsGui(object)->Alloc(BaseContainer::View(const_cast<HostContainer*>(settings)));
 }
-void FreeGuiEntry(void* object, HostDialog* dialog, void* userData) { AsGui(object)->Free(dialog, userData); }
-const char* ResourceSymEntry(void* object) { return AsGui(object)->GetResourceSym(); }
-const HostContainer* PropertiesEntry(void* object) { return AsGui(object)->GetProperties(); }
+void FreeGuiEntry(void* object, HostDialog* dialog, void* userData) {
+  AsGui(object)->Free(dialog, userData);
+}
+const char* ResourceSymEntry(void* object) {
+  return AsGui(object)->GetResourceSym();
+}
+const HostContainer* PropertiesEntry(void* object) {
+  return AsGui(object)->GetProperties();
+}
 int32_t DataTypeEntry(void* object, const int32_t** table) {
   const Int32* types = nullptr;
   const Int32 count = AsGui(object)->GetResourceDataType(types);
@@ -98,8 +112,12 @@ GeDialog::~GeDialog() {
   if (dialog != nullptr && GuiApi() != nullptr) GuiApi()->destroyDialog(dialog);
 }
 
-Bool GeDialog::Command(Int32, const BaseContainer&) { return true; }
-Int32 GeDialog::Message(const BaseContainer&, BaseContainer&) { return 0; }
+Bool GeDialog::Command(Int32, const BaseContainer&) {
+  return true;
+}
+Int32 GeDialog::Message(const BaseContainer&, BaseContainer&) {
+  return 0;
+}
 
 HostDialogCallbacks GeDialog::Callbacks() {
   return HostDialogCallbacks{this, CreateLayoutEntry, InitValuesEntry, CommandEntry, MessageEntry};
@@ -110,8 +128,12 @@ Bool GeDialog::GroupBegin(Int32 id, Int32 flags, Int32 columns, Int32 rows, cons
   return dialog != nullptr &&
          GuiApi()->groupBegin(dialog, id, flags, columns, rows, title.Handle(), groupFlags, width, height) != 0;
 }
-Bool GeDialog::GroupEnd() { return dialog != nullptr && GuiApi()->groupEnd(dialog) != 0; }
-Bool GeDialog::GroupBorderNoTitle(Int32 style) { return dialog != nullptr && GuiApi()->groupBorder(dialog, style) != 0; }
+Bool GeDialog::GroupEnd() {
+  return dialog != nullptr && GuiApi()->groupEnd(dialog) != 0;
+}
+Bool GeDialog::GroupBorderNoTitle(Int32 style) {
+  return dialog != nullptr && GuiApi()->groupBorder(dialog, style) != 0;
+}
 Bool GeDialog::GroupBorderSpace(Int32 left, Int32 top, Int32 right, Int32 bottom) {
   return dialog != nullptr && GuiApi()->groupBorderSpace(dialog, left, top, right, bottom) != 0;
 }
@@ -139,7 +161,9 @@ bool InstallCustomGuiLibrary(Int32 id) {
                                                static_cast<int32_t>(sizeof(customGuiLibrary))) != 0;
 }
 
-void FreeCustomGuiLibrary() { std::memset(&customGuiLibrary, 0, sizeof(customGuiLibrary)); }
+void FreeCustomGuiLibrary() {
+  std::memset(&customGuiLibrary, 0, sizeof(customGuiLibrary));
+}
 
 bool RegisterCustomGuiPlugin(const String& name, Int32 info, CustomGuiData* object) {
   const HostRegistrationApi* api = RegistrationApi();
@@ -154,7 +178,7 @@ bool RegisterCustomGuiPlugin(const String& name, Int32 info, CustomGuiData* obje
   record.getProperties = PropertiesEntry;
   record.getResourceDataType = DataTypeEntry;
   const bool taken = api->registerPlugin(HOST_API_VERSION, HOST_PLUGINTYPE_CUSTOMGUI, object->GetId(), name.Handle(),
-                                        &record, static_cast<int32_t>(sizeof(record))) != 0;
+                                         &record, static_cast<int32_t>(sizeof(record))) != 0;
   // A host that refuses the registration does not take the object either.
   if (!taken) DeleteObj(object);
   return taken;

@@ -126,7 +126,7 @@ typedef struct HostChannelData {
   HostVector normal;
   HostVector delta;
   double time;
-  int32_t flags; /* see HOST_CHANNEL_* */
+  int32_t flags;      /* see HOST_CHANNEL_* */
   HostVolumeData* vd; /* may be null */
 } HostChannelData;
 
@@ -263,7 +263,7 @@ typedef struct HostStringApi {
 } HostStringApi;
 
 typedef struct HostResourceApi {
-  HostResource* (*load)(const HostFilename* moduleFolder); /* null when it cannot be loaded */
+  HostResource* (*load)(const HostFilename* moduleFolder);            /* null when it cannot be loaded */
   HostString* (*getString)(const HostResource* resource, int32_t id); /* empty when missing */
   void (*release)(HostResource* resource);
 } HostResourceApi;
@@ -271,7 +271,7 @@ typedef struct HostResourceApi {
 typedef struct HostDescriptionApi {
   HostBool (*registerDescription)(int32_t pluginId, const char* name, const HostResource* resource);
   HostBool (*load)(HostDescription* description, HostNode* node);
-  const HostDescId* (*getSingleRequest)(const HostDescription* description); /* borrowed or null */
+  const HostDescId* (*getSingleRequest)(const HostDescription* description);          /* borrowed or null */
   HostContainer* (*getParameter)(HostDescription* description, const HostDescId* id); /* borrowed or null */
   HostBool (*isPartOf)(const HostDescId* id, const HostDescId* request);
 } HostDescriptionApi;
@@ -308,8 +308,8 @@ typedef struct HostRenderApi {
   HostBool (*trace)(const HostVolumeData* vd, const HostRay* ray, double maxDistance, const HostHitId* skip,
                     HostIntersection* out);
   HostTag* (*getTag)(const HostObject* object, int32_t type, int32_t n); /* borrowed, null past the last */
-  HostString* (*tagName)(const HostTag* tag);                             /* new string */
-  const HostSelect* (*edgeSelection)(const HostTag* tag);                 /* borrowed */
+  HostString* (*tagName)(const HostTag* tag);                            /* new string */
+  const HostSelect* (*edgeSelection)(const HostTag* tag);                /* borrowed */
   HostBool (*isSelected)(const HostSelect* select, int32_t index);
 } HostRenderApi;
 

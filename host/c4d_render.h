@@ -22,8 +22,12 @@ constexpr Int32 CHANNEL_NORMAL = HOST_CHANNEL_NORMAL;
 constexpr Int32 SHADERINFO_BUMP_SUPPORT = 16;
 
 // The material channel and the bump sample encoded in a channel record's flags.
-inline Int32 ChannelOf(const ChannelData* cd) { return (cd->flags >> 6) & 15; }
-inline Int32 BumpSampleOf(const ChannelData* cd) { return (cd->flags >> 4) & 3; }
+inline Int32 ChannelOf(const ChannelData* cd) {
+  return (cd->flags >> 6) & 15;
+}
+inline Int32 BumpSampleOf(const ChannelData* cd) {
+  return (cd->flags >> 4) & 3;
+}
 
 // The render thread that evaluates this sample; -1 without a renderer.
 inline Int32 GetRenderThreadIndex(const VolumeData* vd) {

@@ -12,7 +12,9 @@ ShaderAllocator allocators[maxShaderPlugins] = {};
 int allocatorCount = 0;
 
 // Entry points of the registration record: each forwards to the shader object.
-ShaderData* AsShader(void* self) { return static_cast<ShaderData*>(self); }
+ShaderData* AsShader(void* self) {
+  return static_cast<ShaderData*>(self);
+}
 
 void* AllocEntry(void* context) {
   const ShaderAllocator allocate = *static_cast<const ShaderAllocator*>(context);
@@ -68,17 +70,29 @@ void OutputEntry(void* self, HostNode* node, HostChannelData* cd, HostVector* co
 
 }  // namespace
 
-Bool ShaderData::Init(GeListNode*) { return true; }
-Bool ShaderData::GetDDescription(GeListNode*, Description*, Int32&) { return true; }
+Bool ShaderData::Init(GeListNode*) {
+  return true;
+}
+Bool ShaderData::GetDDescription(GeListNode*, Description*, Int32&) {
+  return true;
+}
 Bool ShaderData::GetDEnabling(GeListNode*, const DescID&, const HostData*, Int32, const HostContainer*) {
   return true;
 }
-Int32 ShaderData::GetRenderInfo(BaseShader*) { return 0; }
-INITRENDERRESULT ShaderData::InitRender(BaseShader*, const InitRenderStruct&) { return INITRENDERRESULT_OK; }
+Int32 ShaderData::GetRenderInfo(BaseShader*) {
+  return 0;
+}
+INITRENDERRESULT ShaderData::InitRender(BaseShader*, const InitRenderStruct&) {
+  return INITRENDERRESULT_OK;
+}
 void ShaderData::FreeRender(BaseShader*) {}
-Vector ShaderData::Output(BaseShader*, ChannelData*) { return Vector(); }
+Vector ShaderData::Output(BaseShader*, ChannelData*) {
+  return Vector();
+}
 
-void SetPluginResource(const HostResource* resource) { pluginResource = resource; }
+void SetPluginResource(const HostResource* resource) {
+  pluginResource = resource;
+}
 
 void FreeShaderRegistrations() {
   pluginResource = nullptr;

@@ -33,7 +33,9 @@ String String::IntToString(Int64 value) {
   return Adopt(StringApi() != nullptr ? StringApi()->fromInt(value) : nullptr);
 }
 
-String String::Adopt(HostString* adopted) { return String(AdoptTag{}, adopted); }
+String String::Adopt(HostString* adopted) {
+  return String(AdoptTag{}, adopted);
+}
 
 String& String::operator+=(const String& other) {
   const HostStringApi* api = StringApi();

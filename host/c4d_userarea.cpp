@@ -2,9 +2,13 @@
 
 namespace {
 
-GeUserArea* AsArea(void* self) { return static_cast<GeUserArea*>(self); }
+GeUserArea* AsArea(void* self) {
+  return static_cast<GeUserArea*>(self);
+}
 
-HostBool InitEntry(void* self) { return AsArea(self)->Init() ? 1 : 0; }
+HostBool InitEntry(void* self) {
+  return AsArea(self)->Init() ? 1 : 0;
+}
 HostBool MinSizeEntry(void* self, int32_t* w, int32_t* h) {
   Int32 width = 0, height = 0;
   const bool ok = AsArea(self)->GetMinSize(width, height);
@@ -12,7 +16,9 @@ HostBool MinSizeEntry(void* self, int32_t* w, int32_t* h) {
   if (h != nullptr) *h = height;
   return ok ? 1 : 0;
 }
-void SizedEntry(void* self, int32_t w, int32_t h) { AsArea(self)->Sized(w, h); }
+void SizedEntry(void* self, int32_t w, int32_t h) {
+  AsArea(self)->Sized(w, h);
+}
 void DrawEntry(void* self, int32_t x1, int32_t y1, int32_t x2, int32_t y2, const HostContainer* msg) {
   AsArea(self)->DrawMsg(x1, y1, x2, y2, BaseContainer::View(const_cast<HostContainer*>(msg)));
 }
@@ -41,7 +47,9 @@ GeUserArea::~GeUserArea() {
   if (area != nullptr && GuiApi() != nullptr) GuiApi()->destroyUserArea(area);
 }
 
-Bool GeUserArea::GetMinSize(Int32&, Int32&) { return false; }
+Bool GeUserArea::GetMinSize(Int32&, Int32&) {
+  return false;
+}
 
 Int32 GeUserArea::Message(const BaseContainer& msg, BaseContainer& result) {
   return area != nullptr ? GuiApi()->userAreaBaseMessage(area, msg.Handle(), result.Handle()) : 0;
@@ -55,7 +63,9 @@ Bool GeUserArea::SendParentMessage(const BaseContainer& msg) {
   return area != nullptr && GuiApi()->sendParentMessage(area, msg.Handle()) != 0;
 }
 
-Int32 GeUserArea::GetId() const { return area != nullptr ? GuiApi()->getId(area) : 0; }
+Int32 GeUserArea::GetId() const {
+  return area != nullptr ? GuiApi()->getId(area) : 0;
+}
 
 void GeUserArea::SetTimer(Int32 milliseconds) {
   if (area != nullptr) GuiApi()->setTimer(area, milliseconds);
@@ -69,8 +79,8 @@ Bool GeUserArea::Global2Local(Int32* x, Int32* y) {
   return area != nullptr && GuiApi()->globalToLocal(area, x, y) != 0;
 }
 
-void GeUserArea::DrawBitmap(const BaseBitmap& bitmap, Int32 x, Int32 y, Int32 w, Int32 h, Int32 sx, Int32 sy,
-                            Int32 sw, Int32 sh, Int32 mode) {
+void GeUserArea::DrawBitmap(const BaseBitmap& bitmap, Int32 x, Int32 y, Int32 w, Int32 h, Int32 sx, Int32 sy, Int32 sw,
+                            Int32 sh, Int32 mode) {
   if (area != nullptr && bitmap.Handle() != nullptr)
     GuiApi()->drawBitmap(area, bitmap.Handle(), x, y, w, h, sx, sy, sw, sh, mode);
 }

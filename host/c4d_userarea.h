@@ -7,17 +7,17 @@
 #include "host/c4d_gui.h"
 
 // Message ids and container keys of the host's input and gadget messages.
-constexpr Int32 BFM_SIZED_INFO = 0x62495349;      // 'bISI'
-constexpr Int32 BFM_GETCURSORINFO = 0x63696e66;   // 'cinf'
-constexpr Int32 BFM_ACTION = 0x62414354;          // 'bACT'
-constexpr Int32 BFM_ACTION_ID = 0x6d656964;       // 'meid'
-constexpr Int32 BFM_ACTION_VALUE = 0x6d657661;    // 'meva'
-constexpr Int32 BFM_ACTION_INDRAG = 0x6d656472;   // 'medr'
-constexpr Int32 BFM_INPUT_DEVICE = 0x69706476;    // 'ipdv'
-constexpr Int32 BFM_INPUT_CHANNEL = 0x69706361;   // 'ipca'
-constexpr Int32 BFM_INPUT_X = 0x69707678;         // 'ipvx'
-constexpr Int32 BFM_INPUT_Y = 0x69707679;         // 'ipvy'
-constexpr Int32 BFM_INPUT_MOUSE = 0x6d6f7573;     // 'mous'
+constexpr Int32 BFM_SIZED_INFO = 0x62495349;     // 'bISI'
+constexpr Int32 BFM_GETCURSORINFO = 0x63696e66;  // 'cinf'
+constexpr Int32 BFM_ACTION = 0x62414354;         // 'bACT'
+constexpr Int32 BFM_ACTION_ID = 0x6d656964;      // 'meid'
+constexpr Int32 BFM_ACTION_VALUE = 0x6d657661;   // 'meva'
+constexpr Int32 BFM_ACTION_INDRAG = 0x6d656472;  // 'medr'
+constexpr Int32 BFM_INPUT_DEVICE = 0x69706476;   // 'ipdv'
+constexpr Int32 BFM_INPUT_CHANNEL = 0x69706361;  // 'ipca'
+constexpr Int32 BFM_INPUT_X = 0x69707678;        // 'ipvx'
+constexpr Int32 BFM_INPUT_Y = 0x69707679;        // 'ipvy'
+constexpr Int32 BFM_INPUT_MOUSE = 0x6d6f7573;    // 'mous'
 constexpr Int32 BFM_INPUT_MOUSELEFT = 1;
 constexpr Int32 BMP_NORMAL = 0;
 
@@ -47,8 +47,8 @@ class GeUserArea {
   void SetTimer(Int32 milliseconds);
   Bool GetInputState(Int32 device, Int32 channel, BaseContainer& state);
   Bool Global2Local(Int32* x, Int32* y);
-  void DrawBitmap(const BaseBitmap& bitmap, Int32 x, Int32 y, Int32 w, Int32 h, Int32 sx, Int32 sy, Int32 sw,
-                  Int32 sh, Int32 mode);
+  void DrawBitmap(const BaseBitmap& bitmap, Int32 x, Int32 y, Int32 w, Int32 h, Int32 sx, Int32 sy, Int32 sw, Int32 sh,
+                  Int32 mode);
   void OffScreenOn();
 
   HostUserArea* Get() const { return area; }

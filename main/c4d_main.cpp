@@ -53,9 +53,13 @@ Int32 SystemEnd() {
 
 }  // namespace
 
-Filename GeGetPluginPath() { return moduleFolder != nullptr ? *moduleFolder : Filename(); }
+Filename GeGetPluginPath() {
+  return moduleFolder != nullptr ? *moduleFolder : Filename();
+}
 
-GeResource& ModuleResource() { return resource; }
+GeResource& ModuleResource() {
+  return resource;
+}
 
 extern "C" TESSALINE_EXPORT int32_t c4d_main(int32_t action, void* p1, void* p2, void* p3) {
   switch (action) {

@@ -31,6 +31,10 @@ bool RegisterTitlebarGui() {
   return RegisterCustomGuiPlugin(String("Tessaline-Titlebar"), titlebarInfo, gui);
 }
 
-bool RegisterSoftEdge() { return RegisterShader(ID_SOFTEDGE, idsSoftEdge, SoftEdge::Alloc, "xsoftedge"); }
+bool RegisterSoftEdge() {
+  return RegisterShader(ID_SOFTEDGE, idsSoftEdge, SoftEdge::Alloc, "xsoftedge");
+}
 
-bool RegisterDrawEdge() { return RegisterShader(ID_DRAWEDGE, idsDrawEdge, DrawEdge::Alloc, "xdrawedge"); }
+bool RegisterDrawEdge() {
+  return RegisterShader(ID_DRAWEDGE, idsDrawEdge, DrawEdge::Alloc, "xdrawedge");
+}

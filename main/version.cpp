@@ -30,4 +30,6 @@ void PrintBanner(String name) {
   GePrint(String(bannerRule));
 }
 
-const char* MakerAddress() { return makerAddress; }
+const char* MakerAddress() {
+  return makerAddress;
+}

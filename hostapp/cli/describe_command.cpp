@@ -107,8 +107,9 @@ int RunDescribe(const std::string& modulePath, const std::string& shader, const 
 
 CommandRunner AddDescribeCommand(CLI::App& app, const CommonOptions& common) {
   CLI::App* command = app.add_subcommand(
-      "describe", "Print a new node's attribute panel as text: groups and parameters in resource order with their "
-                  "labels and values (angles in degrees); hidden groups are left out, disabled parameters marked.");
+      "describe",
+      "Print a new node's attribute panel as text: groups and parameters in resource order with their "
+      "labels and values (angles in degrees); hidden groups are left out, disabled parameters marked.");
   auto shader = std::make_shared<std::string>();
   auto settings = std::make_shared<std::vector<std::string>>();
   command->add_option("SHADER", *shader, "The shader: its name (\"Soft Edge\", SoftEdge), description or id")

@@ -21,8 +21,8 @@ void ListPlugins(std::ostream& out) {
     out << "  " << std::left << std::setw(11) << (gui ? "custom GUI" : "shader") << std::setw(9) << p->id
         << std::setw(20) << p->name;
     if (gui) {
-      const char* sym = p->customGui.getResourceSym != nullptr ? p->customGui.getResourceSym(p->customGui.object)
-                                                               : nullptr;
+      const char* sym =
+          p->customGui.getResourceSym != nullptr ? p->customGui.getResourceSym(p->customGui.object) : nullptr;
       out << "resource symbol " << (sym != nullptr ? sym : "(none)");
     } else {
       out << "description " << (p->descriptionName.empty() ? "(none)" : p->descriptionName);
@@ -53,8 +53,9 @@ int RunInfo(const std::string& modulePath, std::ostream& out, std::ostream& err)
 }
 
 CommandRunner AddInfoCommand(CLI::App& app, const CommonOptions& common) {
-  app.add_subcommand("info", "Load and start the module, show its console banner and list the plug-ins it "
-                             "registers, then end and unload it.");
+  app.add_subcommand("info",
+                     "Load and start the module, show its console banner and list the plug-ins it "
+                     "registers, then end and unload it.");
   return [&common] { return RunInfo(common.modulePath, std::cout, std::cerr); };
 }
 

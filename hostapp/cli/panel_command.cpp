@@ -85,7 +85,8 @@ class PanelRun {
   int Show(const gui::EventScript& script) {
     HostPlugin* plugin = host::Services().registry.FindShader(options.shader);
     if (plugin == nullptr)
-      return Error("no shader '" + options.shader + "' (the module has: " + host::Services().registry.ShaderNames() + ")");
+      return Error("no shader '" + options.shader + "' (the module has: " + host::Services().registry.ShaderNames() +
+                   ")");
     std::unique_ptr<host::PluginNode> node = host::PluginNode::Create(*plugin);
     if (node == nullptr) return Error("the shader " + plugin->name + " could not be created");
     std::string why;
@@ -143,10 +144,10 @@ class PanelRun {
 CommandRunner AddPanelCommand(CLI::App& app, const CommonOptions& common) {
   auto options = std::make_shared<PanelOptions>();
   CLI::App* cmd = app.add_subcommand(
-      "panel", "Show a shader's attribute panel as the application does, with the title bar hosted through its "
-               "custom GUI, and play pointer events on it.");
-  cmd->add_option("shader", options->shader, "The shader: softedge or drawedge (name, description or id)")
-      ->required();
+      "panel",
+      "Show a shader's attribute panel as the application does, with the title bar hosted through its "
+      "custom GUI, and play pointer events on it.");
+  cmd->add_option("shader", options->shader, "The shader: softedge or drawedge (name, description or id)")->required();
   cmd->add_option("--width", options->width, "Panel width in pixels (240 to 4096, default 400)");
   cmd->add_option("--events", options->eventsFile,
                   "Events file: lines 'move X Y', 'click X Y', 'rclick X Y', 'wait MS', '#' comments");

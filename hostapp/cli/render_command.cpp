@@ -16,11 +16,13 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
   cmd->add_option("-o,--output", request->output, "Image to write (PNG)")->capture_default_str();
   cmd->add_option("--width", request->width, "Image width (default: the scene's)")->check(CLI::Range(1, 16384));
   cmd->add_option("--height", request->height, "Image height (default: the scene's)")->check(CLI::Range(1, 16384));
-  cmd->add_option("--samples", request->samples, "Samples per pixel (default: the scene's)")->check(CLI::Range(1, 1024));
+  cmd->add_option("--samples", request->samples, "Samples per pixel (default: the scene's)")
+      ->check(CLI::Range(1, 1024));
   cmd->add_option("--threads", request->threads, "Render threads (default: one per core)")
       ->check(CLI::Range(1, render::maxThreads));
   cmd->add_option("--normals", request->normals, "Also write the shading normals as colours to this PNG");
-  cmd->add_flag("--stats", request->stats, "Print times per phase, samples/s, rays/s and bare Embree rays for comparison");
+  cmd->add_flag("--stats", request->stats,
+                "Print times per phase, samples/s, rays/s and bare Embree rays for comparison");
   cmd->add_option("--bare-ray-length", request->bareRayLength, "With --stats: length of the bare short rays")
       ->check(CLI::PositiveNumber);
   return [request, &common] {

@@ -19,7 +19,8 @@ CommandRunner AddShadeCommand(CLI::App& app, const CommonOptions& common) {
   cmd->add_option("scene", options->scene, "Scene file (JSON)")->required();
   cmd->add_option("--input", options->input, "JSON lines to read (default: standard input)");
   return [options, &common] {
-    if (options->input.empty()) return render::RunShade(common.modulePath, options->scene, std::cin, std::cout, std::cerr);
+    if (options->input.empty())
+      return render::RunShade(common.modulePath, options->scene, std::cin, std::cout, std::cerr);
     std::ifstream in(options->input);
     if (!in) {
       std::cerr << "error: " << options->input << ": cannot open the input file\n";

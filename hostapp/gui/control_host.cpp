@@ -7,7 +7,9 @@ namespace {
 
 constexpr int32_t BFH_SCALEFIT = 56;
 
-int32_t SpaceOf(const GroupRecord& g, int side) { return std::max(g.space[side], 0); }
+int32_t SpaceOf(const GroupRecord& g, int side) {
+  return std::max(g.space[side], 0);
+}
 
 }  // namespace
 
@@ -42,7 +44,9 @@ bool ControlHost::Ready(const HostUserArea* area) const {
   return std::find(failed.begin(), failed.end(), area) == failed.end();
 }
 
-bool ControlHost::AreasReady() const { return failed.empty(); }
+bool ControlHost::AreasReady() const {
+  return failed.empty();
+}
 
 void ControlHost::Show(int32_t x, int32_t y, int32_t width) {
   const HostDialogCallbacks& cb = dialog->callbacks;
@@ -102,8 +106,9 @@ void ControlHost::Move(int32_t x, int32_t y) {
 void ControlHost::Press(int32_t x, int32_t y, int32_t channel) {
   Gui().pointer.x = x;
   Gui().pointer.y = y;
-  bool& button = channel == channelLeft ? Gui().pointer.left : channel == channelRight ? Gui().pointer.right
-                                                                                       : Gui().pointer.middle;
+  bool& button = channel == channelLeft    ? Gui().pointer.left
+                 : channel == channelRight ? Gui().pointer.right
+                                           : Gui().pointer.middle;
   button = true;
   HostUserArea* area = AreaAt(x, y);
   if (area != nullptr && area->dialog == dialog && Ready(area) && area->callbacks.inputEvent != nullptr) {

@@ -15,11 +15,17 @@ bool IsLive(const std::vector<T*>& list, const T* item) {
   return item != nullptr && std::find(list.begin(), list.end(), item) != list.end();
 }
 
-bool LiveDialog(const HostDialog* d) { return IsLive(Gui().dialogs, d); }
-bool LiveArea(const HostUserArea* a) { return IsLive(Gui().areas, a); }
+bool LiveDialog(const HostDialog* d) {
+  return IsLive(Gui().dialogs, d);
+}
+bool LiveArea(const HostUserArea* a) {
+  return IsLive(Gui().areas, a);
+}
 
 // The group new gadgets go into: the innermost one begun and not ended.
-int32_t CurrentGroup(const HostDialog* d) { return d->open.empty() ? -1 : d->open.back(); }
+int32_t CurrentGroup(const HostDialog* d) {
+  return d->open.empty() ? -1 : d->open.back();
+}
 
 GroupRecord* CurrentGroupRecord(HostDialog* d) {
   const int32_t g = CurrentGroup(d);
@@ -173,7 +179,9 @@ HostBool SendParentMessage(HostUserArea* a, const HostContainer* msg) {
   return 1;
 }
 
-int32_t GetId(const HostUserArea* a) { return LiveArea(a) && a->gadget != nullptr ? a->gadget->id : 0; }
+int32_t GetId(const HostUserArea* a) {
+  return LiveArea(a) && a->gadget != nullptr ? a->gadget->id : 0;
+}
 
 void SetTimer(HostUserArea* a, int32_t milliseconds) {
   if (!LiveArea(a)) return;
@@ -223,9 +231,13 @@ GuiState& Gui() {
   return state;
 }
 
-void ResetGui() { Gui() = GuiState(); }
+void ResetGui() {
+  Gui() = GuiState();
+}
 
-void InstallGuiTables() { host::ProvideGuiTables(BitmapTable(), GuiTable()); }
+void InstallGuiTables() {
+  host::ProvideGuiTables(BitmapTable(), GuiTable());
+}
 
 HostUserArea* AreaAt(int32_t globalX, int32_t globalY) {
   for (HostUserArea* a : Gui().areas)

@@ -73,7 +73,7 @@ struct ParentMessage {
 struct HostGadget {
   int32_t id = 0;
   int32_t flags = 0;
-  int32_t width = 0;   // initial size the layout asked for
+  int32_t width = 0;  // initial size the layout asked for
   int32_t height = 0;
   int32_t group = -1;  // index of the group it sits in
   HostUserArea* area = nullptr;

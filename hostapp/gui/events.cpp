@@ -67,7 +67,7 @@ EventScript ParseEvents(std::string_view text, const std::string& fileName) {
         return Fail(fileName, lineNo, "X '" + words[1] + "' is not a whole number within +-1000000");
       if (!ToInt(words[2], -maxCoordinate, maxCoordinate, event.y))
         return Fail(fileName, lineNo, "Y '" + words[2] + "' is not a whole number within +-1000000");
-      event.kind = verb == "move" ? PanelEvent::Kind::Move
+      event.kind = verb == "move"    ? PanelEvent::Kind::Move
                    : verb == "click" ? PanelEvent::Kind::Click
                                      : PanelEvent::Kind::RightClick;
     } else if (verb == "wait") {

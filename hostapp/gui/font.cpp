@@ -48,7 +48,9 @@ const uint8_t* GlyphOf(char c) {
 
 }  // namespace
 
-int32_t TextWidth(const std::string& text) { return static_cast<int32_t>(text.size()) * glyphAdvance; }
+int32_t TextWidth(const std::string& text) {
+  return static_cast<int32_t>(text.size()) * glyphAdvance;
+}
 
 int32_t DrawText(Image& target, int32_t x, int32_t y, const std::string& text, Rgba colour) {
   for (char c : text) {

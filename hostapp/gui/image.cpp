@@ -97,7 +97,8 @@ void DrawScaled(Image& target, const Image& bitmap, int32_t x, int32_t y, int32_
         const double cv = std::clamp(v - 0.5, static_cast<double>(sy), static_cast<double>(sy + sh - 1));
         const auto u0 = static_cast<int32_t>(std::floor(cu)), v0 = static_cast<int32_t>(std::floor(cv));
         const int32_t u1 = std::min(u0 + 1, sx + sw - 1), v1 = std::min(v0 + 1, sy + sh - 1);
-        const Rgba top = Lerp(SourceAt(bitmap, u0, v0, sx, sy, sw, sh), SourceAt(bitmap, u1, v0, sx, sy, sw, sh), cu - u0);
+        const Rgba top =
+            Lerp(SourceAt(bitmap, u0, v0, sx, sy, sw, sh), SourceAt(bitmap, u1, v0, sx, sy, sw, sh), cu - u0);
         const Rgba bottom =
             Lerp(SourceAt(bitmap, u0, v1, sx, sy, sw, sh), SourceAt(bitmap, u1, v1, sx, sy, sw, sh), cu - u0);
         c = Lerp(top, bottom, cv - v0);

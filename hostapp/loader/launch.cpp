@@ -26,7 +26,9 @@ std::unique_ptr<LaunchedModule> LaunchedModule::Launch(const std::string& module
   return nullptr;
 }
 
-LaunchedModule::~LaunchedModule() { Close(); }
+LaunchedModule::~LaunchedModule() {
+  Close();
+}
 
 int64_t LaunchedModule::Close() {
   if (open) {

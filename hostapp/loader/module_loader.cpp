@@ -40,7 +40,9 @@ std::string DefaultModulePath() {
   return (folder / "module" / "tessaline.so").string();
 }
 
-ModuleSession::~ModuleSession() { Unload(); }
+ModuleSession::~ModuleSession() {
+  Unload();
+}
 
 StepResult ModuleSession::Load(const std::string& modulePath) {
   std::error_code ec;
@@ -76,8 +78,8 @@ StepResult ModuleSession::Init(int32_t apiVersion) {
 }
 
 StepResult ModuleSession::LoadResource() {
-  const int32_t code = Call(HOST_ACTION_MESSAGE, reinterpret_cast<void*>(intptr_t{HOST_MSG_RESOURCE}), nullptr,
-                            nullptr);
+  const int32_t code =
+      Call(HOST_ACTION_MESSAGE, reinterpret_cast<void*>(intptr_t{HOST_MSG_RESOURCE}), nullptr, nullptr);
   if (code != 1) return Fail("resource message", code, ResultWords(HOST_ACTION_MESSAGE, code));
   return {};
 }

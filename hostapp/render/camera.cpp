@@ -17,12 +17,13 @@ uint64_t Mix64(uint64_t h) {
   return h;
 }
 
-double Unit(uint64_t h) { return static_cast<double>(h >> 11) / static_cast<double>(1ull << 53); }
+double Unit(uint64_t h) {
+  return static_cast<double>(h >> 11) / static_cast<double>(1ull << 53);
+}
 
 }  // namespace
 
-Camera::Camera(const CameraSetup& setup, int w, int h)
-    : origin(setup.position), width(w), height(h) {
+Camera::Camera(const CameraSetup& setup, int w, int h) : origin(setup.position), width(w), height(h) {
   forward = Normalize(setup.target - setup.position);
   right = Normalize(Cross(forward, setup.up));
   // An up vector along the view direction leaves no right: pick any.

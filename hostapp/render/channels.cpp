@@ -5,11 +5,15 @@
 namespace tess::render {
 namespace {
 
-double Height(const HostVector& c) { return (c.x + c.y + c.z) / 3.0; }
+double Height(const HostVector& c) {
+  return (c.x + c.y + c.z) / 3.0;
+}
 
 // A bump direction made perpendicular to the normal, so that tilting never
 // lengthens the normal along itself.
-Vec Tangent(const Vec& direction, const Vec& n) { return Normalize(direction - n * Dot(direction, n)); }
+Vec Tangent(const Vec& direction, const Vec& n) {
+  return Normalize(direction - n * Dot(direction, n));
+}
 
 }  // namespace
 
@@ -22,7 +26,9 @@ HostVector SampleChannel(const Channel& channel, HostVolumeData& vd, int32_t fla
   return channel.shader->Sample(&cd);
 }
 
-HostVector DecodeNormal(const HostVector& c) { return {2.0 * c.x - 1.0, 2.0 * c.y - 1.0, 1.0 - 2.0 * c.z}; }
+HostVector DecodeNormal(const HostVector& c) {
+  return {2.0 * c.x - 1.0, 2.0 * c.y - 1.0, 1.0 - 2.0 * c.z};
+}
 
 HostVector ApplyNormalChannels(const Material& material, HostVolumeData& vd) {
   Vec n = vd.normal;

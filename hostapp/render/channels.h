@@ -10,7 +10,9 @@ namespace tess::render {
 constexpr int32_t colorChannel = 0;
 
 // Channel flags: the channel in bits 6-9, the bump sample in bits 4-5.
-inline int32_t ChannelFlags(int32_t channel, int32_t bumpSample) { return channel << 6 | (bumpSample & 3) << 4; }
+inline int32_t ChannelFlags(int32_t channel, int32_t bumpSample) {
+  return channel << 6 | (bumpSample & 3) << 4;
+}
 
 // One shader call with a fresh channel record around vd.
 HostVector SampleChannel(const Channel& channel, HostVolumeData& vd, int32_t flags);

@@ -32,7 +32,8 @@ void SetRay(RTCRay& ray, const HostVector& origin, const HostVector& direction, 
   ray.dir_y = static_cast<float>(direction.y);
   ray.dir_z = static_cast<float>(direction.z);
   ray.tnear = static_cast<float>(rayEpsilon);
-  ray.tfar = tfar < std::numeric_limits<float>::max() ? static_cast<float>(tfar) : std::numeric_limits<float>::infinity();
+  ray.tfar =
+      tfar < std::numeric_limits<float>::max() ? static_cast<float>(tfar) : std::numeric_limits<float>::infinity();
   ray.mask = 0xFFFFFFFFu;  // masks are compiled in: 0 would hit nothing
   ray.time = 0.0f;
   ray.flags = 0;
@@ -71,8 +72,9 @@ bool EmbreeScene::Build(const std::vector<RenderObject>& objects) {
     if (geometry == nullptr) return false;
     auto* vertices = static_cast<float*>(rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
                                                                  3 * sizeof(float), static_cast<size_t>(o.pointCount)));
-    auto* quads = static_cast<unsigned*>(rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT4,
-                                                                 4 * sizeof(unsigned), static_cast<size_t>(o.polygonCount)));
+    auto* quads =
+        static_cast<unsigned*>(rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT4,
+                                                       4 * sizeof(unsigned), static_cast<size_t>(o.polygonCount)));
     if (vertices == nullptr || quads == nullptr) {
       rtcReleaseGeometry(geometry);
       return false;

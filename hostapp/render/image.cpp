@@ -13,7 +13,9 @@ double Srgb(double v) {
   return v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
 }
 
-uint8_t Byte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); }
+uint8_t Byte(double v) {
+  return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
+}
 
 }  // namespace
 
@@ -39,7 +41,8 @@ std::string WritePng(const std::string& path, const Image8& image) {
 std::string ReadPng(const std::string& path, Image8& image) {
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
-  if (png_image_begin_read_from_file(&png, path.c_str()) == 0) return path + ": cannot read the image (" + png.message + ")";
+  if (png_image_begin_read_from_file(&png, path.c_str()) == 0)
+    return path + ": cannot read the image (" + png.message + ")";
   png.format = PNG_FORMAT_RGB;
   image.width = static_cast<int>(png.width);
   image.height = static_cast<int>(png.height);

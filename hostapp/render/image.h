@@ -16,7 +16,9 @@ struct Image {
   std::vector<HostVector> pixels;  // row by row from the top, linear RGB
   Image() = default;
   Image(int w, int h) : width(w), height(h), pixels(static_cast<size_t>(w) * static_cast<size_t>(h)) {}
-  HostVector& At(int x, int y) { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+  HostVector& At(int x, int y) {
+    return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+  }
 };
 
 struct Image8 {

@@ -4,9 +4,13 @@
 
 namespace tess::render {
 
-std::string Member(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
+std::string Member(const std::string& path, const std::string& key) {
+  return path.empty() ? key : path + "." + key;
+}
 
-std::string Item(const std::string& path, size_t index) { return path + "[" + std::to_string(index) + "]"; }
+std::string Item(const std::string& path, size_t index) {
+  return path + "[" + std::to_string(index) + "]";
+}
 
 void RequireObject(const Json& j, const std::string& path) {
   if (!j.is_object()) throw JsonError(path.empty() ? "(top level)" : path, "expected an object");

@@ -11,7 +11,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // Evenly spread unit directions (a Fibonacci sphere), the same for every
 // point: the yardstick needs rays like a sampling shader's, not randomness.

@@ -10,7 +10,9 @@ namespace {
 
 constexpr double pi = 3.141592653589793;
 
-int32_t Index(size_t i) { return static_cast<int32_t>(i); }
+int32_t Index(size_t i) {
+  return static_cast<int32_t>(i);
+}
 
 // A closed grid over (ring, along) where `along` wraps around: quads between
 // consecutive rings, wound so that d/d(ring) x d/d(along) faces outward.
@@ -54,8 +56,7 @@ Mesh MakePlane(double size, int segments) {
   Mesh m;
   const int n = std::max(1, segments);
   for (int j = 0; j <= n; ++j)
-    for (int i = 0; i <= n; ++i)
-      m.points.push_back({size * (i / double(n) - 0.5), 0.0, size * (j / double(n) - 0.5)});
+    for (int i = 0; i <= n; ++i) m.points.push_back({size * (i / double(n) - 0.5), 0.0, size * (j / double(n) - 0.5)});
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) {
       const int32_t a = j * (n + 1) + i;
@@ -74,7 +75,8 @@ Mesh MakeSphere(double size, int segments) {
     const double theta = pi * j / rings;
     for (int k = 0; k < around; ++k) {
       const double phi = 2 * pi * k / around;
-      m.points.push_back({r * std::sin(theta) * std::cos(phi), r * std::cos(theta), -r * std::sin(theta) * std::sin(phi)});
+      m.points.push_back(
+          {r * std::sin(theta) * std::cos(phi), r * std::cos(theta), -r * std::sin(theta) * std::sin(phi)});
     }
   }
   m.points.push_back({0, -r, 0});  // south pole
@@ -137,6 +139,8 @@ std::optional<Mesh> MakePrimitive(const std::string& name, double size, int segm
   return std::nullopt;
 }
 
-const char* PrimitiveNames() { return "cube, plane, sphere, cylinder, torus"; }
+const char* PrimitiveNames() {
+  return "cube, plane, sphere, cylinder, torus";
+}
 
 }  // namespace tess::render

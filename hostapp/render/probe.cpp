@@ -64,8 +64,9 @@ const Channel& FindChannel(const SceneObject& object, const std::string& name, i
 }
 
 Vec Probe(const ProbeWorld& world, const Json& line) {
-  CheckKeys(line, "", {"object", "polygon", "point", "normal", "channel", "second_normal", "ray", "bump_sample", "u", "v",
-                       "thread", "record", "hit_object", "context", "hit_id"});
+  CheckKeys(line, "",
+            {"object", "polygon", "point", "normal", "channel", "second_normal", "ray", "bump_sample", "u", "v",
+             "thread", "record", "hit_object", "context", "hit_id"});
   const size_t index = FindObject(world, line);
   const RenderObject& object = world.objects[index];
   for (const char* key : {"polygon", "point", "normal", "channel"})
@@ -78,12 +79,13 @@ Vec Probe(const ProbeWorld& world, const Json& line) {
   Surface surface = SurfaceAt(object, polygon, std::clamp(u, 0.0, 1.0), std::clamp(v, 0.0, 1.0));
   surface.point = ReadProbeVec(line["point"], "point");
   surface.shadingNormal = ReadProbeVec(line["normal"], "normal");
-  surface.geometricNormal = Optional(line, "", "second_normal",
-                                     PolygonNormal(object.ray.points, object.ray.polygons[polygon]), ReadProbeVec);
+  surface.geometricNormal =
+      Optional(line, "", "second_normal", PolygonNormal(object.ray.points, object.ray.polygons[polygon]), ReadProbeVec);
   const Vec direction = Optional(line, "", "ray", -surface.shadingNormal, ReadProbeVec);
   const HostRay ray = MakeRay(surface.point - direction, direction);
   host::SampleContext context;
-  context.threadIndex = Optional(line, "", "thread", 0, [](const Json& j, const std::string& p) { return ReadInt(j, p, 0, maxThreads - 1); });
+  context.threadIndex = Optional(line, "", "thread", 0,
+                                 [](const Json& j, const std::string& p) { return ReadInt(j, p, 0, maxThreads - 1); });
   context.tracer = &world.tracer;
   HostVolumeData vd = MakeVolumeData(object, static_cast<int32_t>(index), polygon, surface, ray, &context);
   if (!Optional(line, "", "hit_object", true, ReadBool)) vd.object = nullptr;
@@ -93,9 +95,11 @@ Vec Probe(const ProbeWorld& world, const Json& line) {
     if (!id.is_array() || id.size() != 2) throw JsonError("hit_id", "expected [id, polygon]");
     // Any polygon index, also one past the object's end: the shaders must
     // refuse what lies outside the object themselves.
-    vd.hitId = HostHitId{ReadInt(id[0], "hit_id[0]", INT32_MIN, INT32_MAX), ReadInt(id[1], "hit_id[1]", INT32_MIN, INT32_MAX)};
+    vd.hitId =
+        HostHitId{ReadInt(id[0], "hit_id[0]", INT32_MIN, INT32_MAX), ReadInt(id[1], "hit_id[1]", INT32_MIN, INT32_MAX)};
   }
-  const int bumpSample = Optional(line, "", "bump_sample", 0, [](const Json& j, const std::string& p) { return ReadInt(j, p, 0, 3); });
+  const int bumpSample =
+      Optional(line, "", "bump_sample", 0, [](const Json& j, const std::string& p) { return ReadInt(j, p, 0, 3); });
 
   HostChannelData cd{};
   cd.uvw = HostVector{u, v, 0};

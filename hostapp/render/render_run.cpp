@@ -15,7 +15,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 RenderSettings SettingsFor(const RenderRequest& r, const Scene& scene) {
   RenderSettings s;
@@ -29,7 +31,9 @@ RenderSettings SettingsFor(const RenderRequest& r, const Scene& scene) {
   return s;
 }
 
-double Count(uint64_t n) { return static_cast<double>(n); }
+double Count(uint64_t n) {
+  return static_cast<double>(n);
+}
 
 void PrintStats(std::ostream& out, const RenderOutcome& o, const RenderSettings& s) {
   char line[200];
@@ -46,7 +50,8 @@ void PrintStats(std::ostream& out, const RenderOutcome& o, const RenderSettings&
                 static_cast<unsigned long long>(st.shadedSamples), Count(st.shadedSamples) / t,
                 st.shadedSamples > 0 ? t * s.threads * 1e9 / Count(st.shadedSamples) : 0.0);
   out << line;
-  std::snprintf(line, sizeof line, "rays                     %10llu  (%.0f /s: %llu camera, %llu shadow, %llu shader)\n",
+  std::snprintf(line, sizeof line,
+                "rays                     %10llu  (%.0f /s: %llu camera, %llu shadow, %llu shader)\n",
                 static_cast<unsigned long long>(rays), Count(rays) / t, static_cast<unsigned long long>(st.cameraRays),
                 static_cast<unsigned long long>(st.shadowRays), static_cast<unsigned long long>(st.shaderTraces));
   out << line;
@@ -68,7 +73,8 @@ void PrintStats(std::ostream& out, const RenderOutcome& o, const RenderSettings&
 std::string RenderWithModule(const RenderRequest& r, std::ostream& out,
                              std::vector<std::pair<std::string, double>>& phases) {
   auto start = Clock::now();
-  SceneResult read = r.scenePath.empty() ? ReadSceneText(DemoSceneText(), ".", "demo scene") : ReadSceneFile(r.scenePath);
+  SceneResult read =
+      r.scenePath.empty() ? ReadSceneText(DemoSceneText(), ".", "demo scene") : ReadSceneFile(r.scenePath);
   phases.push_back({"read the scene", Since(start)});
   if (!read.scene) return read.error;
   const RenderSettings settings = SettingsFor(r, *read.scene);

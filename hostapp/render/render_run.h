@@ -12,7 +12,7 @@ struct RenderRequest {
   std::string modulePath;
   std::string scenePath;  // empty: the built-in demo scene
   std::string output = "render.png";
-  std::string normals;  // empty: none
+  std::string normals;                     // empty: none
   int width = 0, height = 0, samples = 0;  // 0: the scene's own
   int threads = 0;                         // 0: one per core
   bool stats = false;

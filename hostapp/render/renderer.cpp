@@ -60,8 +60,8 @@ void Work(Job& job, int32_t threadIndex, WorkerCounts& counts) {
 
 void ShowProgress(int done, int total) {
   const int width = 40, filled = total > 0 ? done * width / total : width;
-  std::fprintf(stderr, "\rrendering [%.*s%*s] %3d%%", filled, "========================================", width - filled,
-               "", total > 0 ? done * 100 / total : 100);
+  std::fprintf(stderr, "\rrendering [%.*s%*s] %3d%%", filled,
+               "========================================", width - filled, "", total > 0 ? done * 100 / total : 100);
   std::fflush(stderr);
 }
 
@@ -72,8 +72,12 @@ Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) 
   frame.color = Image(settings.width, settings.height);
   if (settings.normals) frame.normals = Image(settings.width, settings.height);
   const CameraSetup& view = context.scene.camera;
-  Job job{context, settings, Camera(view, settings.width, settings.height), frame,
-          (settings.width + tileSize - 1) / tileSize, 0};
+  Job job{context,
+          settings,
+          Camera(view, settings.width, settings.height),
+          frame,
+          (settings.width + tileSize - 1) / tileSize,
+          0};
   job.tiles = job.tilesX * ((settings.height + tileSize - 1) / tileSize);
 
   const auto start = std::chrono::steady_clock::now();
@@ -114,8 +118,8 @@ std::string PrepareShaders(const Scene& scene, int threads) {
     const int32_t code = channels[i]->shader->InitRender(setup);
     if (code != HOST_INITRENDER_OK) {
       for (size_t k = 0; k < i; ++k) channels[k]->shader->FreeRender();
-      return "shader " + channels[i]->shader->Name() + " (" + channels[i]->where + ") failed to prepare the render: code " +
-             std::to_string(code);
+      return "shader " + channels[i]->shader->Name() + " (" + channels[i]->where +
+             ") failed to prepare the render: code " + std::to_string(code);
     }
   }
   return {};

@@ -32,7 +32,8 @@ ImageSetup ReadImage(const Json& j, const std::string& path) {
   const auto size = [](const Json& v, const std::string& p) { return ReadInt(v, p, 1, 16384); };
   s.width = Optional(j, path, "width", s.width, size);
   s.height = Optional(j, path, "height", s.height, size);
-  s.samples = Optional(j, path, "samples", s.samples, [](const Json& v, const std::string& p) { return ReadInt(v, p, 1, 1024); });
+  s.samples = Optional(j, path, "samples", s.samples,
+                       [](const Json& v, const std::string& p) { return ReadInt(v, p, 1, 1024); });
   s.background = Optional(j, path, "background", s.background, ReadVec);
   return s;
 }
@@ -105,16 +106,19 @@ Mesh ReadMesh(const Json& j, const std::string& path, const fs::path& folder) {
   if (!j.contains("primitive")) throw JsonError(path, "expected \"file\", \"primitive\" or \"points\"");
   const std::string name = ReadString(j["primitive"], Member(path, "primitive"));
   const double size = Optional(j, path, "size", 2.0, ReadNumber);
-  const int segments = Optional(j, path, "segments", 0, [](const Json& v, const std::string& p) { return ReadInt(v, p, 1, 4096); });
+  const int segments =
+      Optional(j, path, "segments", 0, [](const Json& v, const std::string& p) { return ReadInt(v, p, 1, 4096); });
   auto mesh = MakePrimitive(name, size, segments);
-  if (!mesh) throw JsonError(Member(path, "primitive"), "unknown primitive \"" + name + "\" (" + PrimitiveNames() + ")");
+  if (!mesh)
+    throw JsonError(Member(path, "primitive"), "unknown primitive \"" + name + "\" (" + PrimitiveNames() + ")");
   return std::move(*mesh);
 }
 
 Material ReadMaterial(const Json& j, const std::string& path, Scene& scene) {
   CheckKeys(j, path, {"color", "bump", "normal", "specular", "shininess"});
   Material m;
-  m.color = ReadChannel(j.contains("color") ? j["color"] : Json::array({0.8, 0.8, 0.8}), Member(path, "color"), scene, false);
+  m.color =
+      ReadChannel(j.contains("color") ? j["color"] : Json::array({0.8, 0.8, 0.8}), Member(path, "color"), scene, false);
   if (j.contains("bump")) m.bump = ReadChannel(j["bump"], Member(path, "bump"), scene, true);
   if (j.contains("normal")) m.normal = ReadChannel(j["normal"], Member(path, "normal"), scene, true);
   m.specular = Optional(j, path, "specular", m.specular, ReadNumber);
@@ -153,7 +157,8 @@ SceneObject ReadObject(const Json& j, const std::string& path, const fs::path& f
   placement.scale = Optional(j, path, "scale", placement.scale, ReadVec);
   for (HostVector& p : object.mesh.points) p = Place(placement, p);
   object.smooth = Optional(j, path, "smooth", false, ReadBool);
-  object.material = ReadMaterial(j.contains("material") ? j["material"] : Json::object(), Member(path, "material"), scene);
+  object.material =
+      ReadMaterial(j.contains("material") ? j["material"] : Json::object(), Member(path, "material"), scene);
   object.host = std::make_unique<HostObject>();
   object.host->name = object.name;
   if (j.contains("tags")) {
@@ -203,7 +208,8 @@ SceneResult ReadSceneText(const std::string& text, const std::string& folder, co
   try {
     doc = Json::parse(text);
   } catch (const Json::parse_error& e) {
-    result.error = label + ":" + LineOf(text, e.byte > 0 ? e.byte - 1 : 0) + ": malformed JSON: " + SyntaxReason(e.what());
+    result.error =
+        label + ":" + LineOf(text, e.byte > 0 ? e.byte - 1 : 0) + ": malformed JSON: " + SyntaxReason(e.what());
     return result;
   } catch (const Json::exception& e) {
     // A number too large for a double is refused after the syntax was read;

@@ -28,8 +28,8 @@ Node* Keep(Scene& scene, std::unique_ptr<Node> node) {
 ShaderNode* ReadBuiltIn(const std::string& name, const Json& params, const std::string& path, Scene& scene) {
   if (name == "color") {
     CheckKeys(params, path, {"color"});
-    return Keep(scene, std::make_unique<host::ConstantShader>(
-                           Optional(params, path, "color", HostVector{1, 1, 1}, ReadVec)));
+    return Keep(scene,
+                std::make_unique<host::ConstantShader>(Optional(params, path, "color", HostVector{1, 1, 1}, ReadVec)));
   }
   if (name == "checkerboard") {
     CheckKeys(params, path, {"color1", "color2", "size"});
@@ -44,7 +44,8 @@ ShaderNode* ReadBuiltIn(const std::string& name, const Json& params, const std::
   node->colour1 = Optional(params, path, "color1", node->colour1, ReadVec);
   node->colour2 = Optional(params, path, "color2", node->colour2, ReadVec);
   node->scale = Optional(params, path, "scale", node->scale, ReadNumber);
-  if (params.contains("seed")) node->seed = static_cast<uint32_t>(ReadInt(params["seed"], Member(path, "seed"), 0, 1 << 30));
+  if (params.contains("seed"))
+    node->seed = static_cast<uint32_t>(ReadInt(params["seed"], Member(path, "seed"), 0, 1 << 30));
   return Keep(scene, std::move(node));
 }
 
@@ -62,7 +63,8 @@ std::unique_ptr<HostSpline> ReadCurve(const Json& j, const std::string& path) {
 }
 
 std::unique_ptr<HostGradient> ReadGradient(const Json& j, const std::string& path) {
-  if (!j.is_array() || j.empty()) throw JsonError(path, "expected knots [{\"position\": p, \"color\": [r, g, b]}, ...]");
+  if (!j.is_array() || j.empty())
+    throw JsonError(path, "expected knots [{\"position\": p, \"color\": [r, g, b]}, ...]");
   auto gradient = std::make_unique<HostGradient>();
   for (size_t i = 0; i < j.size(); ++i) {
     const std::string at = Item(path, i);
@@ -108,13 +110,24 @@ void SetParameter(HostNode& node, const Element& e, const Json& j, const std::st
     case ElementType::Long:
       node.container.SetInt(id, e.cycle.empty() ? InRange(e, ReadLong(e, j, path), path) : ReadLong(e, j, path));
       return;
-    case ElementType::Bool: node.container.SetBool(id, ReadBool(j, path)); return;
-    case ElementType::String: node.container.SetText(id, ReadString(j, path)); return;
-    case ElementType::Spline: node.container.SetData(id, ReadCurve(j, path)); return;
-    case ElementType::Gradient: node.container.SetData(id, ReadGradient(j, path)); return;
+    case ElementType::Bool:
+      node.container.SetBool(id, ReadBool(j, path));
+      return;
+    case ElementType::String:
+      node.container.SetText(id, ReadString(j, path));
+      return;
+    case ElementType::Spline:
+      node.container.SetData(id, ReadCurve(j, path));
+      return;
+    case ElementType::Gradient:
+      node.container.SetData(id, ReadGradient(j, path));
+      return;
     case ElementType::Link:
-    case ElementType::ShaderLink: node.container.SetLink(id, ReadShader(j, path, scene)); return;
-    default: throw JsonError(path, "unknown parameter");
+    case ElementType::ShaderLink:
+      node.container.SetLink(id, ReadShader(j, path, scene));
+      return;
+    default:
+      throw JsonError(path, "unknown parameter");
   }
 }
 
@@ -123,7 +136,8 @@ const HostPlugin* FindPlugin(const Json& name, const std::string& path) {
   const std::string key = name.is_number_integer() ? std::to_string(name.get<int64_t>()) : name.get<std::string>();
   const HostPlugin* plugin = host::Services().registry.FindShader(key);
   if (plugin == nullptr)
-    throw JsonError(path, "unknown shader " + name.dump() + " (plug-in shaders of the module, or color, checkerboard, noise)");
+    throw JsonError(
+        path, "unknown shader " + name.dump() + " (plug-in shaders of the module, or color, checkerboard, noise)");
   return plugin;
 }
 
@@ -159,7 +173,8 @@ ShaderNode* ReadShader(const Json& j, const std::string& path, Scene& scene) {
   const std::string paramsPath = Member(path, "params");
   if (name.is_string()) {
     const std::string text = name.get<std::string>();
-    if (text == "color" || text == "checkerboard" || text == "noise") return ReadBuiltIn(text, params, paramsPath, scene);
+    if (text == "color" || text == "checkerboard" || text == "noise")
+      return ReadBuiltIn(text, params, paramsPath, scene);
   }
   return ReadPluginShader(*FindPlugin(name, Member(path, "shader")), params, paramsPath, scene);
 }

@@ -12,7 +12,7 @@ namespace tess::render {
 
 struct RenderObject {
   const SceneObject* source = nullptr;
-  HostRayObject ray{};               // points into source->mesh
+  HostRayObject ray{};                   // points into source->mesh
   std::vector<HostVector> pointNormals;  // area-weighted, for smooth shading
 };
 

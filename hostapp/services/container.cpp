@@ -1,6 +1,5 @@
 #include "hostapp/services/container.h"
 
-
 namespace tess::host {
 namespace {
 
@@ -17,7 +16,9 @@ const Value* FindOfKind(const HostContainer* c, int32_t id, Value::Kind kind) {
 
 }  // namespace
 
-void RegisterDataType(int32_t type, DataFromHandle fromHandle) { DataTypes()[type] = fromHandle; }
+void RegisterDataType(int32_t type, DataFromHandle fromHandle) {
+  DataTypes()[type] = fromHandle;
+}
 
 const CustomData* DataOf(int32_t type, const void* handle) {
   auto it = DataTypes().find(type);

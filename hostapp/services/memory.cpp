@@ -20,7 +20,9 @@ struct alignas(16) BlockHeader {
 
 }  // namespace
 
-void MemoryService::FailAllocation(int64_t n) { failAt = n > 0 ? allocations.load() + n : 0; }
+void MemoryService::FailAllocation(int64_t n) {
+  failAt = n > 0 ? allocations.load() + n : 0;
+}
 
 void* MemoryService::Alloc(int64_t size, const char*, int32_t) {
   const int64_t serial = ++allocations;

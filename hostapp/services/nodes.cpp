@@ -9,7 +9,9 @@
 namespace tess::host {
 namespace {
 
-double Fade(double t) { return t * t * (3.0 - 2.0 * t); }
+double Fade(double t) {
+  return t * t * (3.0 - 2.0 * t);
+}
 
 double Lattice(int64_t x, int64_t y, int64_t z, uint32_t seed) {
   uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full ^
@@ -20,14 +22,18 @@ double Lattice(int64_t x, int64_t y, int64_t z, uint32_t seed) {
   return static_cast<double>(h >> 11) / static_cast<double>(1ull << 53);
 }
 
-double Mix(double a, double b, double t) { return a + (b - a) * t; }
+double Mix(double a, double b, double t) {
+  return a + (b - a) * t;
+}
 
 HostVector MixColour(const HostVector& a, const HostVector& b, double t) {
   return HostVector{Mix(a.x, b.x, t), Mix(a.y, b.y, t), Mix(a.z, b.z, t)};
 }
 
 // Coordinates too large for a lattice index would overflow the conversion.
-bool Usable(double v) { return std::isfinite(v) && std::fabs(v) < 1e15; }
+bool Usable(double v) {
+  return std::isfinite(v) && std::fabs(v) < 1e15;
+}
 
 }  // namespace
 

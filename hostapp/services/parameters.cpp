@@ -15,7 +15,9 @@ constexpr double pi = 3.141592653589793;
 using resources::Element;
 using resources::ElementType;
 
-bool IsDegrees(const Element& e) { return e.FlagText("UNIT").value_or("") == "DEGREE"; }
+bool IsDegrees(const Element& e) {
+  return e.FlagText("UNIT").value_or("") == "DEGREE";
+}
 
 std::string Number(double v) {
   std::ostringstream out;
@@ -61,8 +63,8 @@ bool InsideRange(const Element& e, double shown, std::string* error) {
   const auto min = e.FlagNumber("MIN");
   const auto max = e.FlagNumber("MAX");
   if ((min && shown < *min) || (max && shown > *max)) {
-    *error = "value " + Number(shown) + " outside " + (min ? Number(*min) : "-inf") + " .. " +
-             (max ? Number(*max) : "inf");
+    *error =
+        "value " + Number(shown) + " outside " + (min ? Number(*min) : "-inf") + " .. " + (max ? Number(*max) : "inf");
     return false;
   }
   return true;

@@ -63,7 +63,8 @@ namespace {
 std::string Folded(const std::string& text) {
   std::string out;
   for (char c : text)
-    if (std::isalnum(static_cast<unsigned char>(c)) != 0) out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (std::isalnum(static_cast<unsigned char>(c)) != 0)
+      out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -101,7 +102,8 @@ std::optional<std::string> Registry::DescriptionOf(int32_t id) const {
 
 void Registry::Clear() {
   for (HostPlugin* p : order) {
-    if (p->type == HOST_PLUGINTYPE_CUSTOMGUI && p->customGui.destroy != nullptr) p->customGui.destroy(p->customGui.object);
+    if (p->type == HOST_PLUGINTYPE_CUSTOMGUI && p->customGui.destroy != nullptr)
+      p->customGui.destroy(p->customGui.object);
     delete p;
   }
   order.clear();

@@ -33,8 +33,7 @@ struct Library {
 class Registry {
  public:
   bool InstallLibrary(int32_t id, int32_t kind, const void* record, int32_t version, int32_t size);
-  bool RegisterPlugin(int32_t api, int32_t type, int32_t id, const std::string& name, const void* record,
-                      int32_t size);
+  bool RegisterPlugin(int32_t api, int32_t type, int32_t id, const std::string& name, const void* record, int32_t size);
   bool RegisterDescription(int32_t id, const std::string& name);
   HostPlugin* Find(int32_t id, int32_t type);
   HostPlugin* FindByName(const std::string& name);

@@ -8,16 +8,28 @@
 namespace tess::host {
 namespace {
 
-const char* Safe(const char* text) { return text != nullptr ? text : ""; }
+const char* Safe(const char* text) {
+  return text != nullptr ? text : "";
+}
 
-HostString* NewString(std::string text) { return new HostString{std::move(text)}; }
+HostString* NewString(std::string text) {
+  return new HostString{std::move(text)};
+}
 
 }  // namespace
 
-std::string TextOf(const HostString* s) { return s != nullptr ? s->text : std::string(); }
-std::string PathOf(const HostFilename* f) { return f != nullptr ? f->path : std::string(); }
-HostFilename* NewFilename(const std::string& path) { return new HostFilename{path}; }
-void ReleaseFilename(HostFilename* f) { delete f; }
+std::string TextOf(const HostString* s) {
+  return s != nullptr ? s->text : std::string();
+}
+std::string PathOf(const HostFilename* f) {
+  return f != nullptr ? f->path : std::string();
+}
+HostFilename* NewFilename(const std::string& path) {
+  return new HostFilename{path};
+}
+void ReleaseFilename(HostFilename* f) {
+  delete f;
+}
 
 const HostStringApi* StringTable() {
   static const HostStringApi table{

@@ -2,7 +2,9 @@
 
 #include "host/c4d_memory.h"
 
-ShaderData* DrawEdge::Alloc() { return NewObj(DrawEdge); }
+ShaderData* DrawEdge::Alloc() {
+  return NewObj(DrawEdge);
+}
 
 Bool DrawEdge::Init(GeListNode* node) {
   BaseContainer data = node->GetDataInstance();
@@ -29,12 +31,13 @@ Bool DrawEdge::Init(GeListNode* node) {
 
 Bool DrawEdge::GetDEnabling(GeListNode* node, const DescID& id, const HostData* value, Int32 flags,
                             const HostContainer* itemDescription) {
-  if (id.FirstId() == DRAWEDGE_SELECTION_MODE)
-    return node->GetDataInstance().GetBool(DRAWEDGE_USE_SELECTION, false);
+  if (id.FirstId() == DRAWEDGE_SELECTION_MODE) return node->GetDataInstance().GetBool(DRAWEDGE_USE_SELECTION, false);
   return ShaderData::GetDEnabling(node, id, value, flags, itemDescription);
 }
 
-Int32 DrawEdge::GetRenderInfo(BaseShader*) { return SHADERINFO_BUMP_SUPPORT; }
+Int32 DrawEdge::GetRenderInfo(BaseShader*) {
+  return SHADERINFO_BUMP_SUPPORT;
+}
 
 INITRENDERRESULT DrawEdge::InitRender(BaseShader* node, const InitRenderStruct& setup) {
   const BaseContainer data = node->GetDataInstance();
@@ -80,13 +83,15 @@ edges::EdgeRules DrawEdge::Rules() const {
 }
 
 Bool DrawEdge::EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points,
-                            const CPolygon* polygons, const Neighbor& adjacency, const Vector& point,
-                            Float& edgeValue, const BaseSelect& selection, Int32 side) {
+                            const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
+                            const BaseSelect& selection, Int32 side) {
   return edges::EvaluateEdgeShared(Rules(), first, second, polygon, points, polygons, adjacency, point, edgeValue,
                                    nullptr, selection, side);
 }
 
-Float DrawEdge::CombineEdgeValues(Float running, Float edgeValue) { return running * edgeValue; }
+Float DrawEdge::CombineEdgeValues(Float running, Float edgeValue) {
+  return running * edgeValue;
+}
 
 Vector DrawEdge::ShiftedPoint(const edges::Hit& hit, ChannelData* cd) {
   Vector point = hit.vd->point;
@@ -129,8 +134,8 @@ Vector DrawEdge::Output(BaseShader*, ChannelData* cd) {
   Int32 hits = 0;
   edges::WalkSides(hit.corners, [&](Int32 first, Int32 second, Int32 side) {
     Float edgeValue = 0.0;
-    if (!EvaluateEdge(first, second, hit.polygon, hit.object->points, hit.object->polygons, adjacency, point,
-                      edgeValue, selection, side))
+    if (!EvaluateEdge(first, second, hit.polygon, hit.object->points, hit.object->polygons, adjacency, point, edgeValue,
+                      selection, side))
       return;
     running = hits == 0 ? edgeValue : CombineEdgeValues(running, edgeValue);
     ++hits;

@@ -21,8 +21,8 @@ class DrawEdge : public ShaderData {
   Vector Output(BaseShader* shader, ChannelData* cd) override;
 
   virtual Bool EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points,
-                            const CPolygon* polygons, const Neighbor& adjacency, const Vector& point,
-                            Float& edgeValue, const BaseSelect& selection, Int32 side);
+                            const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
+                            const BaseSelect& selection, Int32 side);
   // How the values of several acting edges combine: their product, so lines
   // darken where they meet.
   virtual Float CombineEdgeValues(Float running, Float edgeValue);

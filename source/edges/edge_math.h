@@ -14,13 +14,17 @@ namespace edges {
 // just above pi in double precision.
 constexpr double piSingle = 3.1415927410125732;
 
-inline double Dot(const Vector& u, const Vector& v) { return u.x * v.x + u.y * v.y + u.z * v.z; }
+inline double Dot(const Vector& u, const Vector& v) {
+  return u.x * v.x + u.y * v.y + u.z * v.z;
+}
 
 inline Vector Cross(const Vector& u, const Vector& v) {
   return Vector(u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x);
 }
 
-inline double Length(const Vector& v) { return std::sqrt(Dot(v, v)); }
+inline double Length(const Vector& v) {
+  return std::sqrt(Dot(v, v));
+}
 
 // A vector of length 0 stays (0, 0, 0).
 inline Vector Normalize(const Vector& v) {
@@ -29,9 +33,13 @@ inline Vector Normalize(const Vector& v) {
 }
 
 // (0, 0, 0) when k is 0.
-inline Vector DivideBy(const Vector& v, double k) { return k == 0.0 ? Vector() : v * (1.0 / k); }
+inline Vector DivideBy(const Vector& v, double k) {
+  return k == 0.0 ? Vector() : v * (1.0 / k);
+}
 
-inline Vector Lerp(const Vector& p, const Vector& q, double t) { return p + (q - p) * t; }
+inline Vector Lerp(const Vector& p, const Vector& q, double t) {
+  return p + (q - p) * t;
+}
 
 // Offset of p from the infinite line through a with direction d.
 inline Vector LineOffset(const Vector& a, const Vector& d, const Vector& p) {
@@ -41,7 +49,9 @@ inline Vector LineOffset(const Vector& a, const Vector& d, const Vector& p) {
   return p - (a + d * t);
 }
 
-inline bool IsTriangle(const CPolygon& poly) { return poly.c == poly.d; }
+inline bool IsTriangle(const CPolygon& poly) {
+  return poly.c == poly.d;
+}
 
 inline Vector FaceNormal(const HostVector* points, const CPolygon& poly) {
   const Vector a = points[poly.a], b = points[poly.b], c = points[poly.c];
@@ -69,7 +79,9 @@ inline double AngleFromCosine(double c) {
 }
 
 // Angle between u and v; an angle with a zero vector is pi/2.
-inline double Angle(const Vector& u, const Vector& v) { return AngleFromCosine(AngleCosine(u, v)); }
+inline double Angle(const Vector& u, const Vector& v) {
+  return AngleFromCosine(AngleCosine(u, v));
+}
 
 // An accepted range of angles, with the cosines of its bounds, so that most
 // tests need no arc cosine.
@@ -98,11 +110,15 @@ struct AngleWindow {
 };
 
 // A normal as a colour of the normal channel.
-inline Vector EncodeNormal(const Vector& n) { return Vector(0.5 * n.x + 0.5, 0.5 * n.y + 0.5, 0.5 - 0.5 * n.z); }
+inline Vector EncodeNormal(const Vector& n) {
+  return Vector(0.5 * n.x + 0.5, 0.5 * n.y + 0.5, 0.5 - 0.5 * n.z);
+}
 
 // The two corners of a polygon's side: a-b, b-c, c-d (c-a in a triangle), d-a.
 // A triangle has no side 3.
-inline int SideCount(const CPolygon& poly) { return IsTriangle(poly) ? 3 : 4; }
+inline int SideCount(const CPolygon& poly) {
+  return IsTriangle(poly) ? 3 : 4;
+}
 inline void SideCorners(const CPolygon& poly, int side, Int32* first, Int32* second) {
   switch (side) {
     case 0:
@@ -125,7 +141,9 @@ inline void SideCorners(const CPolygon& poly, int side, Int32* first, Int32* sec
 }
 
 // Edge number of a side in an edge selection.
-inline Int32 EdgeNumber(Int32 polygon, int side) { return 4 * polygon + side; }
+inline Int32 EdgeNumber(Int32 polygon, int side) {
+  return 4 * polygon + side;
+}
 
 }  // namespace edges
 

@@ -5,7 +5,9 @@ namespace {
 
 constexpr Int32 maxSelectionTags = 50;
 
-bool CornerInside(Int32 index, Int32 pointCount) { return index >= 0 && index < pointCount; }
+bool CornerInside(Int32 index, Int32 pointCount) {
+  return index >= 0 && index < pointCount;
+}
 
 void Rebuild(Neighbor& table, const RayObject* object) {
   // A failed build leaves the table empty: the walk then finds no neighbours.

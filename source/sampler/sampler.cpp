@@ -198,5 +198,3 @@ void Sampler::MapToSphere() {
     sphereSamples[i] = Vector(r * std::cos(phi), r * std::sin(phi), z);
   }
 }
-
-

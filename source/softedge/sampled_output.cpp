@@ -43,8 +43,9 @@ Vector SoftEdge::SampledOutput(ChannelData* cd) {
   const Int32 thread = GetRenderThreadIndex(vd);
   const bool hasSlot = thread >= 0 && thread < edges::cacheSlots;
   Sampler own;
-  if (!hasSlot) own = Sampler(sampleCount, static_cast<std::uint32_t>(666u * static_cast<std::uint32_t>(thread)),
-                              SAMPLER_MULTIJITTERED);
+  if (!hasSlot)
+    own = Sampler(sampleCount, static_cast<std::uint32_t>(666u * static_cast<std::uint32_t>(thread)),
+                  SAMPLER_MULTIJITTERED);
   Sampler& sampler = hasSlot ? samplers[thread] : own;
   sampler.Generate();
   sampler.MapToSphere();

@@ -15,7 +15,9 @@ void SetDescriptionGroupVisible(Description* description, const DescID* single, 
 
 }  // namespace
 
-ShaderData* SoftEdge::Alloc() { return NewObj(SoftEdge); }
+ShaderData* SoftEdge::Alloc() {
+  return NewObj(SoftEdge);
+}
 
 Bool SoftEdge::Init(GeListNode* node) {
   BaseContainer data = node->GetDataInstance();
@@ -44,12 +46,13 @@ Bool SoftEdge::GetDDescription(GeListNode* node, Description* description, Int32
 
 Bool SoftEdge::GetDEnabling(GeListNode* node, const DescID& id, const HostData* value, Int32 flags,
                             const HostContainer* itemDescription) {
-  if (id.FirstId() == SOFTEDGE_SELECTION_MODE)
-    return node->GetDataInstance().GetBool(SOFTEDGE_USE_SELECTION, false);
+  if (id.FirstId() == SOFTEDGE_SELECTION_MODE) return node->GetDataInstance().GetBool(SOFTEDGE_USE_SELECTION, false);
   return ShaderData::GetDEnabling(node, id, value, flags, itemDescription);
 }
 
-Int32 SoftEdge::GetRenderInfo(BaseShader*) { return SHADERINFO_BUMP_SUPPORT; }
+Int32 SoftEdge::GetRenderInfo(BaseShader*) {
+  return SHADERINFO_BUMP_SUPPORT;
+}
 
 INITRENDERRESULT SoftEdge::InitRender(BaseShader* shader, const InitRenderStruct&) {
   const BaseContainer data = shader->GetDataInstance();
@@ -106,9 +109,9 @@ edges::EdgeRules SoftEdge::Rules() const {
   return rules;
 }
 
-Bool SoftEdge::EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points, const CPolygon* polygons,
-                            const Neighbor& adjacency, const Vector& point, Float& edgeValue, Vector& bentNormal,
-                            const BaseSelect& selection, Int32 side) {
+Bool SoftEdge::EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points,
+                            const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
+                            Vector& bentNormal, const BaseSelect& selection, Int32 side) {
   return edges::EvaluateEdgeShared(Rules(), first, second, polygon, points, polygons, adjacency, point, edgeValue,
                                    &bentNormal, selection, side);
 }

@@ -13,9 +13,13 @@ Bool title_GuiDialog::CreateLayout() {
 }
 
 // The control shows no value, so there is nothing to set up or to react to.
-Bool title_GuiDialog::InitValues() { return true; }
+Bool title_GuiDialog::InitValues() {
+  return true;
+}
 
-Bool title_GuiDialog::Command(Int32, const BaseContainer&) { return true; }
+Bool title_GuiDialog::Command(Int32, const BaseContainer&) {
+  return true;
+}
 
 Int32 title_GuiDialog::Message(const BaseContainer& msg, BaseContainer& result) {
   return iCustomGui::Message(msg, result);

@@ -9,7 +9,9 @@ const Int32 supportedDataTypes[] = {HOST_DATATYPE_STRING};
 
 }  // namespace
 
-Int32 titlebarGUI::GetId() { return ID_TESSALINE_TITLEBAR; }
+Int32 titlebarGUI::GetId() {
+  return ID_TESSALINE_TITLEBAR;
+}
 
 HostDialog* titlebarGUI::Alloc(const BaseContainer& settings) {
   title_GuiDialog* dialog = NewObjArgs(title_GuiDialog, settings, FindCustomGuiPlugin(GetId()));
@@ -27,7 +29,9 @@ void titlebarGUI::Free(HostDialog* dialog, void* userData) {
   DeleteObj(control);
 }
 
-const char* titlebarGUI::GetResourceSym() { return "TESSALINE_TITLEBAR"; }
+const char* titlebarGUI::GetResourceSym() {
+  return "TESSALINE_TITLEBAR";
+}
 
 Int32 titlebarGUI::GetResourceDataType(const Int32*& table) {
   table = supportedDataTypes;

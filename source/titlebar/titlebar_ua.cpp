@@ -79,7 +79,9 @@ Bool titlebarUA::GetMinSize(Int32& w, Int32& h) {
   return true;
 }
 
-void titlebarUA::Sized(Int32 w, Int32) { areaWidth = w; }
+void titlebarUA::Sized(Int32 w, Int32) {
+  areaWidth = w;
+}
 
 Int32 titlebarUA::LeftOf(const titlebarPiece& piece) const {
   return piece.x < 0 ? piece.x + areaWidth : piece.x;

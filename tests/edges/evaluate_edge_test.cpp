@@ -41,8 +41,8 @@ class EvaluateEdge : public EdgeTest {
     Int32 first = 0, second = 0;
     edges::SideCorners(mesh->polygons[0], side, &first, &second);
     Result r{false, -1.0, Vector(0, 0, 1)};
-    r.acts = soft->EvaluateEdge(first, second, 0, mesh->object.points, mesh->object.polygons, adjacency, point,
-                                r.value, r.bent, BaseSelect(selected ? &selection : nullptr), side);
+    r.acts = soft->EvaluateEdge(first, second, 0, mesh->object.points, mesh->object.polygons, adjacency, point, r.value,
+                                r.bent, BaseSelect(selected ? &selection : nullptr), side);
     return r;
   }
 
@@ -52,8 +52,8 @@ class EvaluateEdge : public EdgeTest {
     Int32 first = 0, second = 0;
     edges::SideCorners(mesh->polygons[0], side, &first, &second);
     Result r{false, -1.0, Vector()};
-    r.acts = draw->EvaluateEdge(first, second, 0, mesh->object.points, mesh->object.polygons, adjacency, point,
-                                r.value, BaseSelect(selected ? &selection : nullptr), side);
+    r.acts = draw->EvaluateEdge(first, second, 0, mesh->object.points, mesh->object.polygons, adjacency, point, r.value,
+                                BaseSelect(selected ? &selection : nullptr), side);
     draw->FreeRender(&s);
     return r;
   }

@@ -66,8 +66,7 @@ TEST_F(SoftEdgeOutput, SeveralActingSidesAreSummedNotNormalised) {
   // two sides; a thin quad between two folds does it with two shared edges.
   Mesh m;
   const double c = std::cos(60 * degree), s = std::sin(60 * degree);
-  m.points = {{0, 0, 0}, {0.1, 0, 0}, {0.1, 1, 0}, {0, 1, 0}, {0.1 + c, 0, s}, {0.1 + c, 1, s}, {-c, 0, s},
-              {-c, 1, s}};
+  m.points = {{0, 0, 0}, {0.1, 0, 0}, {0.1, 1, 0}, {0, 1, 0}, {0.1 + c, 0, s}, {0.1 + c, 1, s}, {-c, 0, s}, {-c, 1, s}};
   m.polygons = {{0, 1, 2, 3}, {1, 4, 5, 2}, {6, 0, 3, 7}};
   m.Finish();
   Aim(m, 0, {0.05, 0.5, 0});

@@ -35,7 +35,8 @@ World& Prepared() {
     LaunchModuleOnce();
     auto* w = new World;
     auto read = tess::render::ReadSceneText(sceneText, "/", "fuzz.json");
-    if (read.scene == nullptr || !(w->objects = tess::render::MakeRenderObjects(*read.scene), w->embree.Build(w->objects)))
+    if (read.scene == nullptr ||
+        !(w->objects = tess::render::MakeRenderObjects(*read.scene), w->embree.Build(w->objects)))
       std::abort();
     w->scene = std::move(read.scene);
     w->tracer = std::make_unique<tess::render::EmbreeTracer>(w->embree, w->objects);

@@ -22,8 +22,9 @@ namespace fs = std::filesystem;
 class ModuleFolder {
  public:
   ModuleFolder() {
-    path = fs::temp_directory_path() / ("tessaline-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                        "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    path = fs::temp_directory_path() /
+           ("tessaline-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(path);
     fs::create_directories(path);
     fs::copy(fs::path(TESSALINE_SOURCE_DIR) / "res", path / "res", fs::copy_options::recursive);

@@ -57,9 +57,9 @@ TEST(ModuleLoad, LoadFailuresNameTheStep) {
     std::string path;
     std::string words;
   };
-  for (const Case& c : {Case{(dir / "missing.so").string(), "no such file"}, Case{dir.string(), "not a file"},
-                        Case{(dir / "empty.so").string(), "not a module"},
-                        Case{"/lib/x86_64-linux-gnu/libm.so.6", "no c4d_main"}}) {
+  for (const Case& c :
+       {Case{(dir / "missing.so").string(), "no such file"}, Case{dir.string(), "not a file"},
+        Case{(dir / "empty.so").string(), "not a module"}, Case{"/lib/x86_64-linux-gnu/libm.so.6", "no c4d_main"}}) {
     host::ModuleSession session;
     const host::StepResult r = session.Load(c.path);
     EXPECT_FALSE(r.ok);
@@ -79,9 +79,8 @@ TEST(ModuleLoad, InfoCommandShowsBannerAndPlugins) {
 
 TEST(ModuleLoad, InfoCommandFailsWithOneLineForABadModule) {
   int status = 0;
-  const std::string out =
-      RunCommand(std::string("'") + TESSALINE_HOST_PROGRAM + "' info --module /nonexistent/tessaline.so 2>&1 >/dev/null",
-          &status);
+  const std::string out = RunCommand(
+      std::string("'") + TESSALINE_HOST_PROGRAM + "' info --module /nonexistent/tessaline.so 2>&1 >/dev/null", &status);
   EXPECT_NE(status, 0);
   EXPECT_EQ(out, "error: load /nonexistent/tessaline.so: no such file\n");
 }

@@ -78,8 +78,10 @@ TEST(Primitives, AreClosedQuadMeshesWithSharedPointsWoundOutward) {
   const Mesh cube = MakeCube(2.0);
   EXPECT_EQ(cube.points.size(), 8u);
   EXPECT_EQ(cube.polygons.size(), 6u);
-  const std::pair<const char*, Mesh> closed[] = {
-      {"cube", cube}, {"sphere", MakeSphere(2.0, 12)}, {"cylinder", MakeCylinder(2.0, 10)}, {"torus", MakeTorus(2.0, 12, 6)}};
+  const std::pair<const char*, Mesh> closed[] = {{"cube", cube},
+                                                 {"sphere", MakeSphere(2.0, 12)},
+                                                 {"cylinder", MakeCylinder(2.0, 10)},
+                                                 {"torus", MakeTorus(2.0, 12, 6)}};
   for (const auto& [name, mesh] : closed) {
     ExpectClosedAndConsistent(mesh, name);
     for (const HostPolygon& p : mesh.polygons) {

@@ -14,16 +14,18 @@ std::string BigCube(const std::string& normalChannel) {
   return R"({"camera": {"position": [0.3, 0.2, 8], "target": [0, 0, 0], "fov": 20},
     "image": {"width": 48, "height": 36, "samples": 2},
     "objects": [{"mesh": {"primitive": "cube", "size": 10}, "rotation": [5, 10, 0],
-      "material": {"color": [0.7, 0.6, 0.5])" + normalChannel + "}}]}";
+      "material": {"color": [0.7, 0.6, 0.5])" +
+         normalChannel + "}}]}";
 }
 
 TEST_F(RenderTest, SoftEdgeFarFromEveryEdgeRendersExactlyLikeThePlainSurface) {
   const render::Image8 plain = Render(Read(BigCube("")), 2);
-  const render::Image8 edges = Render(Read(BigCube(R"(, "normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.2}})")), 2);
-  const render::Image8 rays = Render(
-      Read(BigCube(R"(, "normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.2, "SOFTEDGE_METHOD": 1,
+  const render::Image8 edges =
+      Render(Read(BigCube(R"(, "normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.2}})")), 2);
+  const render::Image8 rays =
+      Render(Read(BigCube(R"(, "normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.2, "SOFTEDGE_METHOD": 1,
         "SOFTEDGE_ANGLE_MIN": 30, "SOFTEDGE_SAMPLES": 16}})")),
-      2);
+             2);
   EXPECT_EQ(plain.rgb, edges.rgb);
   EXPECT_EQ(plain.rgb, rays.rgb);
   EXPECT_GT(plain.rgb[0], 20) << "the view must show the lit surface, not the background";
@@ -80,8 +82,8 @@ void CompareWithReference(const std::string& name, const render::Image8& image) 
     const std::string out = std::string(TESSALINE_RENDER_OUTPUT) + "/" + name;
     render::WritePng(out + ".png", image);
     render::WritePng(out + ".diff.png", diff);
-    ADD_FAILURE() << name << ": " << differing << " channel values differ by more than " << tolerance
-                  << "; see " << out << ".png and .diff.png";
+    ADD_FAILURE() << name << ": " << differing << " channel values differ by more than " << tolerance << "; see " << out
+                  << ".png and .diff.png";
   }
 }
 

@@ -9,7 +9,8 @@
 namespace tess::test {
 namespace {
 
-const HostContainer& Params(const render::Scene& scene, size_t object, const render::Channel render::Material::*channel) {
+const HostContainer& Params(const render::Scene& scene, size_t object,
+                            const render::Channel render::Material::*channel) {
   return (scene.objects[object].material.*channel).shader->container;
 }
 
@@ -50,7 +51,8 @@ TEST_F(RenderTest, SceneParametersReachTheNodesInTheirOwnUnits) {
   EXPECT_EQ(dynamic_cast<host::ShaderNode*>(draw.Find(1013)->link)->Name(), "noise");
   const auto fresh = host::PluginNode::Create(*host::Services().registry.Find(1020979, HOST_PLUGINTYPE_SHADER));
   ASSERT_NE(fresh->container.Find(1005), nullptr);
-  EXPECT_EQ(draw.Find(1005)->floatValue, fresh->container.Find(1005)->floatValue) << "a parameter not given keeps its default";
+  EXPECT_EQ(draw.Find(1005)->floatValue, fresh->container.Find(1005)->floatValue)
+      << "a parameter not given keeps its default";
   EXPECT_EQ(scene.objects[1].mesh.polygons.size(), 1u);
 }
 
@@ -68,7 +70,8 @@ TEST_F(RenderTest, BadScenesGiveOneLineWithTheJsonPath) {
   const std::pair<std::string, std::string> cases[] = {
       {"{\n\"objects\": [\n,]}", "test.json:3: malformed JSON"},
       // Found by fuzzing: a number too large for a double once escaped the reader.
-      {R"({"objects": [{"mesh": {"primitive": "cube", "size": 7E777}}]})", "test.json: malformed JSON: number overflow"},
+      {R"({"objects": [{"mesh": {"primitive": "cube", "size": 7E777}}]})",
+       "test.json: malformed JSON: number overflow"},
       {R"({"objects": [)" + box + "," + box + "," +
            R"({"mesh": {"primitive": "cube"}, "material": {"normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADUS": 1}}}}]})",
        "test.json: objects[2].material.normal.params.SOFTEDGE_RADUS: unknown parameter"},

@@ -37,10 +37,10 @@ TEST_F(Sweep, BrokenHitRecordsGiveFallbacksOrNumbersNeverACrash) {
     const std::string head = std::string(R"({"object": "box", "channel": ")") + channel + R"(", "polygon": 0, )";
     for (const char* id : {"[1, 6]", "[1, 99]", "[1, -5]", "[1, 2147483647]", "[0, 0]"})
       lines += head + R"("point": [1, 0.9, 0.5], "normal": [1, 0, 0], "hit_id": )" + id + "}\n";
-    for (const char* broken : {R"("point": ["nan", 0.9, 0.5], "normal": [1, 0, 0])",
-                               R"("point": [1, "inf", 0.5], "normal": [1, 0, 0])",
-                               R"("point": [1, 0.9, 0.5], "normal": ["nan", 0, "-inf"])",
-                               R"("point": ["-inf", "nan", "inf"], "normal": ["inf", "inf", "inf"], "ray": ["nan", 0, 0])"})
+    for (const char* broken :
+         {R"("point": ["nan", 0.9, 0.5], "normal": [1, 0, 0])", R"("point": [1, "inf", 0.5], "normal": [1, 0, 0])",
+          R"("point": [1, 0.9, 0.5], "normal": ["nan", 0, "-inf"])",
+          R"("point": ["-inf", "nan", "inf"], "normal": ["inf", "inf", "inf"], "ray": ["nan", 0, 0])"})
       lines += head + broken + "}\n";
   }
   const HostRun run = Host("shade '" + scene.string() + "' --input '" + Write("lines.jsonl", lines).string() + "'");
@@ -59,8 +59,8 @@ TEST_F(Sweep, ThreadIndicesPastTheTablesAreEvaluatedAsTheirOwn) {
   for (const char* channel : {"color", "bump", "normal"})
     for (int thread : {0, 255, 256, 1023})
       lines += std::string(R"({"object": "box", "channel": ")") + channel +
-               R"(", "polygon": 0, "point": [1, 0.9, 0.5], "normal": [1, 0, 0], "thread": )" +
-               std::to_string(thread) + "}\n";
+               R"(", "polygon": 0, "point": [1, 0.9, 0.5], "normal": [1, 0, 0], "thread": )" + std::to_string(thread) +
+               "}\n";
   const HostRun run = Host("shade '" + scene.string() + "' --input '" + Write("lines.jsonl", lines).string() + "'");
   EXPECT_EQ(run.exitCode, 0) << run.output;
   const auto out = Lines(run.output);
@@ -75,9 +75,8 @@ TEST_F(Sweep, DegenerateAndTriplySharedMeshesShadeAndRender) {
   for (const char* object : {"degenerate", "book"})
     for (int polygon = 0; polygon < (std::string(object) == "book" ? 3 : 5); ++polygon)
       for (const char* channel : {"color", "normal"})
-        lines += std::string(R"({"object": ")") + object + R"(", "channel": ")" + channel +
-                 R"(", "polygon": )" + std::to_string(polygon) + R"(, "point": [0.5, 0.2, 0], "normal": [0, 0, 1]})" +
-                 "\n";
+        lines += std::string(R"({"object": ")") + object + R"(", "channel": ")" + channel + R"(", "polygon": )" +
+                 std::to_string(polygon) + R"(, "point": [0.5, 0.2, 0], "normal": [0, 0, 1]})" + "\n";
   const HostRun shade = Host("shade '" + scene.string() + "' --input '" + Write("lines.jsonl", lines).string() + "'");
   EXPECT_EQ(shade.exitCode, 0) << shade.output;
   EXPECT_EQ(Lines(shade.output).size(), 16u) << shade.output;
@@ -92,8 +91,9 @@ TEST_F(Sweep, TenThousandObjectsFlipTheThreadSlotsAllTheTime) {
   std::ostringstream scene;
   scene << R"({"camera": {"position": [0, 30, 60], "target": [0, 0, 0]}, "objects": [)";
   for (int i = 0; i < 10000; ++i) {
-    scene << (i ? "," : "") << R"({"name": "c)" << i << R"(", "mesh": {"primitive": "cube", "size": 0.35}, "position": [)"
-          << (i % 100) * 0.5 - 25 << ", 0, " << (i / 100) * 0.5 - 25 << R"(], "material": {"color": )"
+    scene << (i ? "," : "") << R"({"name": "c)" << i
+          << R"(", "mesh": {"primitive": "cube", "size": 0.35}, "position": [)" << (i % 100) * 0.5 - 25 << ", 0, "
+          << (i / 100) * 0.5 - 25 << R"(], "material": {"color": )"
           << (i % 2 ? R"({"shader": "DrawEdge", "params": {"DRAWEDGE_WIDTH": 0.05}})" : "[0.8, 0.8, 0.8]")
           << R"(, "normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.05, "SOFTEDGE_ANGLE_MIN": 10}}}})";
   }
@@ -106,8 +106,8 @@ TEST_F(Sweep, TenThousandObjectsFlipTheThreadSlotsAllTheTime) {
 
 // One shader parameter set to a value, in a scene of one cube.
 std::string SceneWith(const std::string& shader, const std::string& parameter, const std::string& value) {
-  return R"({"objects": [{"name": "box", "mesh": {"primitive": "cube"}, "material": {"normal": {"shader": ")" +
-         shader + R"(", "params": {")" + parameter + R"(": )" + value + "}}}}]}";
+  return R"({"objects": [{"name": "box", "mesh": {"primitive": "cube"}, "material": {"normal": {"shader": ")" + shader +
+         R"(", "params": {")" + parameter + R"(": )" + value + "}}}}]}";
 }
 
 TEST_F(Sweep, ParametersAtTheirRangesRenderAndPastThemAreRefused) {
@@ -132,7 +132,8 @@ TEST_F(Sweep, ParametersAtTheirRangesRenderAndPastThemAreRefused) {
   };
   for (const Case& c : cases) {
     std::string scene = SceneWith(c.shader, c.parameter, c.value);
-    if (std::string(c.parameter) == "SOFTEDGE_SAMPLES") scene.insert(scene.find("\"params\": {") + 11, "\"SOFTEDGE_METHOD\": 1, ");
+    if (std::string(c.parameter) == "SOFTEDGE_SAMPLES")
+      scene.insert(scene.find("\"params\": {") + 11, "\"SOFTEDGE_METHOD\": 1, ");
     const fs::path path = Write("scene.json", scene);
     const HostRun run = Host("render '" + path.string() + "' -o '" + (folder / "out.png").string() +
                              "' --width 32 --height 24 --samples 1 --threads 2");

@@ -17,7 +17,7 @@ namespace tess::test {
 namespace fs = std::filesystem;
 
 struct HostRun {
-  int exitCode = -1;  // -1 when the host did not exit normally (a crash)
+  int exitCode = -1;   // -1 when the host did not exit normally (a crash)
   std::string output;  // stdout and stderr together
 };
 

@@ -6,7 +6,8 @@ namespace tess::gui {
 namespace {
 
 TEST(PanelEvents, ReadsEveryKindWithCommentsAndBlankLines) {
-  const EventScript s = ParseEvents("# hover, then click\n\nmove 10 -3\n  click 40 12   # the name\r\nrclick 1 2\nwait 250", "e.txt");
+  const EventScript s =
+      ParseEvents("# hover, then click\n\nmove 10 -3\n  click 40 12   # the name\r\nrclick 1 2\nwait 250", "e.txt");
   ASSERT_TRUE(s.error.empty()) << s.error;
   ASSERT_EQ(s.events.size(), 4u);
   EXPECT_EQ(s.events[0].kind, PanelEvent::Kind::Move);

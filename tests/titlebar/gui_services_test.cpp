@@ -15,7 +15,9 @@ namespace {
 using gui::Image;
 using gui::Rgba;
 
-bool Same(Rgba a, Rgba b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
+bool Same(Rgba a, Rgba b) {
+  return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+}
 
 // Two columns: black, white.
 Image TwoColumns() {

@@ -50,7 +50,8 @@ class PanelCommandTest : public ::testing::Test {
 };
 
 TEST_F(PanelCommandTest, ClicksReachTheBarAndEveryEventLeavesAFrame) {
-  const std::string events = Events("# name, then nothing, then the right button\nmove 40 12\nclick 40 12\nrclick 40 12\n");
+  const std::string events =
+      Events("# name, then nothing, then the right button\nmove 40 12\nclick 40 12\nrclick 40 12\n");
   const HostRun run = Host("panel softedge --events " + events + " -o " + (dir / "panel.png").string());
   ASSERT_EQ(run.code, 0) << run.out;
   EXPECT_NE(run.out.find("message box: Tessaline v 1.05.006\n"), std::string::npos) << run.out;

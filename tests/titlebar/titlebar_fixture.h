@@ -47,7 +47,8 @@ class TitlebarTest : public ::testing::Test {
     gui::InstallGuiTables();
     table = host::MakeHostTable();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder = fs::temp_directory_path() / (std::string("tessaline-titlebar-") + info->test_suite_name() + "-" + info->name());
+    folder =
+        fs::temp_directory_path() / (std::string("tessaline-titlebar-") + info->test_suite_name() + "-" + info->name());
     fs::remove_all(folder);
     fs::create_directories(folder / "docs");
     fs::copy(fs::path(TESSALINE_SOURCE_DIR) / "res", folder / "res", fs::copy_options::recursive);

@@ -115,8 +115,8 @@ TEST_F(TitlebarGeometryTest, PiecesAreDrawnInOrderAtTheirResolvedPlaces) {
   };
   // Left: cap, name, left end, centre band to the far edge. Right, from the
   // edge inwards: cap at 390, help at 390 - 31, cap, home, right end.
-  const Expected expected[9] = {{0, 10, 10},    {10, 70, 70},   {80, 13, 13},   {93, 400, 16},  {390, 10, 10},
-                                {359, 31, 31},  {349, 10, 10},  {322, 27, 27},  {305, 17, 17}};
+  const Expected expected[9] = {{0, 10, 10},   {10, 70, 70},  {80, 13, 13},  {93, 400, 16}, {390, 10, 10},
+                                {359, 31, 31}, {349, 10, 10}, {322, 27, 27}, {305, 17, 17}};
   for (size_t i = 0; i < 9; ++i) {
     const gui::DrawCall& call = area->lastDraw[i];
     EXPECT_EQ(call.x, expected[i].x) << "piece " << i;
@@ -146,7 +146,7 @@ TEST_F(TitlebarGeometryTest, ButtonEdgesBelongToNoButton) {
   // Name button: L = 10, width 70.
   const struct {
     int32_t x, y, hovered;
-  } probes[] = {{10, 12, -1}, {11, 12, 1}, {79, 12, 1}, {80, 12, -1}, {11, 0, -1},
+  } probes[] = {{10, 12, -1}, {11, 12, 1},  {79, 12, 1}, {80, 12, -1},  {11, 0, -1},
                 {11, 1, 1},   {11, 24, -1}, {11, 23, 1}, {359, 12, -1}, {360, 12, 5}};
   for (const auto& p : probes) {
     control->Move(p.x, p.y);
@@ -325,8 +325,8 @@ TEST_F(TitlebarTest, ManualAsAFolderDoesNotCount) {
 
 TEST_F(TitlebarTest, MissingBitmapFailsInitAndStopsLoading) {
   const fs::path gui = folder / "res" / "gui";
-  fs::remove(gui / "help_a.tif");                // index 5
-  std::ofstream(gui / "help_b.tif") << "junk";   // index 6: would be noted if it were tried
+  fs::remove(gui / "help_a.tif");               // index 5
+  std::ofstream(gui / "help_b.tif") << "junk";  // index 6: would be noted if it were tried
   Start();
   auto control = Show(400);
   ASSERT_NE(control, nullptr);
