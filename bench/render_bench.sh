@@ -3,10 +3,10 @@
 # run (tessaline-host render --stats), at 640x480, 4 samples, one thread, and
 # the speed-up of two threads over one on the demo scene.
 #
-#   bench/render_bench.sh [BUILD_DIR]      (default: build-render)
+#   bench/render_bench.sh [BUILD_DIR]      (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build-render}
+build=${1:-$root/build}
 host=$build/tessaline-host
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
