@@ -117,15 +117,15 @@ class DrawEdgeWalk : public DrawEdge {
   Float Walk(const ChannelData* cd) {
     edges::Hit hit;
     if (!edges::FindHit(cd, &hit)) return 1.0;
-    Neighbor spare;
-    const Neighbor& adjacency = cache.For(GetRenderThreadIndex(hit.vd), hit.object, spare);
+    edges::SpareTables spare;
+    const edges::ObjectTables tables = cache.For(GetRenderThreadIndex(hit.vd), hit.object, spare);
     Float running = 0.0;
     Int32 hits = 0;
     const Vector point = hit.vd->point;
     edges::WalkSides(hit.corners, [&](Int32 first, Int32 second, Int32 side) {
       Float value = 0.0;
-      if (!EvaluateEdge(first, second, hit.polygon, hit.object->points, hit.object->polygons, adjacency, point, value,
-                        BaseSelect(), side))
+      if (!EvaluateEdge(first, second, hit.polygon, hit.object->points, hit.object->polygons, tables.adjacency, point,
+                        value, BaseSelect(), side, tables.faceNormals))
         return;
       running = hits++ == 0 ? value : CombineEdgeValues(running, value);
     });

@@ -6,17 +6,25 @@ file(GLOB TESSALINE_MODULE_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/main/*.cpp
   ${PROJECT_SOURCE_DIR}/source/*/*.cpp)
 
+# The per-sample path crosses the module's own sources (shader, edge walk,
+# evaluation); link-time optimisation lets it inline across them.
+include(CheckIPOSupported)
+check_ipo_supported(RESULT TESSALINE_IPO OUTPUT ipoOutput LANGUAGES CXX)
+if(NOT TESSALINE_SANITIZE STREQUAL "")
+  set(TESSALINE_IPO OFF)
+endif()
+
 add_library(tessaline_module STATIC ${TESSALINE_MODULE_SOURCES})
 target_include_directories(tessaline_module PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tessaline_module PRIVATE tessaline_warnings)
 set_target_properties(tessaline_module PROPERTIES
-  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON INTERPROCEDURAL_OPTIMIZATION ${TESSALINE_IPO})
 
 add_library(tessaline SHARED ${TESSALINE_MODULE_SOURCES})
 target_include_directories(tessaline PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(tessaline PRIVATE tessaline_warnings)
 set_target_properties(tessaline PROPERTIES
-  PREFIX "" CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+  PREFIX "" CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON INTERPROCEDURAL_OPTIMIZATION ${TESSALINE_IPO}
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/module)
 if(WIN32)
   set_target_properties(tessaline PROPERTIES OUTPUT_NAME tessaline_r15 SUFFIX ".cdl64"

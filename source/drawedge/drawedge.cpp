@@ -84,9 +84,9 @@ edges::EdgeRules DrawEdge::Rules() const {
 
 Bool DrawEdge::EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points,
                             const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
-                            const BaseSelect& selection, Int32 side) {
+                            const BaseSelect& selection, Int32 side, const HostVector* faceNormals) {
   return edges::EvaluateEdgeShared(Rules(), first, second, polygon, points, polygons, adjacency, point, edgeValue,
-                                   nullptr, selection, side);
+                                   nullptr, selection, side, faceNormals);
 }
 
 Float DrawEdge::CombineEdgeValues(Float running, Float edgeValue) {
@@ -120,8 +120,8 @@ Vector DrawEdge::Output(BaseShader*, ChannelData* cd) {
   edges::Hit hit;
   if (!edges::FindHit(cd, &hit)) return background;
 
-  Neighbor spare;
-  const Neighbor& adjacency = cache.For(GetRenderThreadIndex(hit.vd), hit.object, spare);
+  edges::SpareTables spare;
+  const edges::ObjectTables tables = cache.For(GetRenderThreadIndex(hit.vd), hit.object, spare);
   Vector point = ShiftedPoint(hit, cd);
   const BaseSelect selection = edges::FindEdgeSelection(hit.object, useSelection);
   if (useShader && shader.IsValid()) {
@@ -134,8 +134,8 @@ Vector DrawEdge::Output(BaseShader*, ChannelData* cd) {
   Int32 hits = 0;
   edges::WalkSides(hit.corners, [&](Int32 first, Int32 second, Int32 side) {
     Float edgeValue = 0.0;
-    if (!EvaluateEdge(first, second, hit.polygon, hit.object->points, hit.object->polygons, adjacency, point, edgeValue,
-                      selection, side))
+    if (!EvaluateEdge(first, second, hit.polygon, hit.object->points, hit.object->polygons, tables.adjacency, point,
+                      edgeValue, selection, side, tables.faceNormals))
       return;
     running = hits == 0 ? edgeValue : CombineEdgeValues(running, edgeValue);
     ++hits;

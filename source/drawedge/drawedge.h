@@ -20,9 +20,11 @@ class DrawEdge : public ShaderData {
   void FreeRender(BaseShader* shader) override;
   Vector Output(BaseShader* shader, ChannelData* cd) override;
 
+  // faceNormals: the hit object's face normals when the caller has them.
   virtual Bool EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points,
                             const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
-                            const BaseSelect& selection, Int32 side);
+                            const BaseSelect& selection, Int32 side,
+                            const HostVector* faceNormals = nullptr);
   // How the values of several acting edges combine: their product, so lines
   // darken where they meet.
   virtual Float CombineEdgeValues(Float running, Float edgeValue);

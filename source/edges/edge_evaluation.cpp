@@ -31,6 +31,10 @@ bool PassesEdgeType(Int32 edgeType, Float shift, const Vector& cf, const Vector&
   return true;
 }
 
+Vector NormalOf(const HostVector* faceNormals, const HostVector* points, const CPolygon* polygons, Int32 p) {
+  return faceNormals != nullptr ? Vector(faceNormals[p]) : FaceNormal(points, polygons[p]);
+}
+
 }  // namespace
 
 void StoreDefaultCurve(BaseContainer& data, Int32 id) {
@@ -47,7 +51,8 @@ Float FalloffValue(const SplineData* falloff, Float x) {
 
 bool EvaluateEdgeShared(const EdgeRules& rules, Int32 first, Int32 second, Int32 polygon, const HostVector* points,
                         const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
-                        Vector* bentNormal, const BaseSelect& selection, Int32 side) {
+                        Vector* bentNormal, const BaseSelect& selection, Int32 side,
+                        const HostVector* faceNormals) {
   const bool soft = rules.variant == EdgeVariant::SoftEdge;
   const Vector a = points[first];
   const Float d = Length(LineOffset(a, a - points[second], point));
@@ -69,8 +74,8 @@ bool EvaluateEdgeShared(const EdgeRules& rules, Int32 first, Int32 second, Int32
     if (soft || !rules.borderEdges) return false;
     forced = true;
   }
-  const Vector nf = f >= 0 ? FaceNormal(points, polygons[f]) : Vector();
-  const Vector ng = g >= 0 ? FaceNormal(points, polygons[g]) : Vector();
+  const Vector nf = f >= 0 ? NormalOf(faceNormals, points, polygons, f) : Vector();
+  const Vector ng = g >= 0 ? NormalOf(faceNormals, points, polygons, g) : Vector();
 
   if (soft) {
     edgeValue = EdgeValueAt(rules, d);

@@ -47,10 +47,12 @@ Float FalloffValue(const SplineData* falloff, Float x);
 
 // Evaluates the side (first, second) of polygon `polygon` for the sample at
 // `point`. On true, edgeValue holds the value; with Soft Edge, bentNormal
-// (which comes in as the shading normal) holds the bent normal.
+// (which comes in as the shading normal) holds the bent normal. faceNormals,
+// when given, holds the normal of every polygon, as FaceNormal makes it.
 bool EvaluateEdgeShared(const EdgeRules& rules, Int32 first, Int32 second, Int32 polygon, const HostVector* points,
                         const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
-                        Vector* bentNormal, const BaseSelect& selection, Int32 side);
+                        Vector* bentNormal, const BaseSelect& selection, Int32 side,
+                        const HostVector* faceNormals = nullptr);
 
 }  // namespace edges
 

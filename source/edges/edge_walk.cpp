@@ -1,5 +1,7 @@
 #include "source/edges/edge_walk.h"
 
+#include "host/c4d_memory.h"
+
 namespace edges {
 namespace {
 
@@ -35,24 +37,43 @@ bool FindHit(const ChannelData* cd, Hit* hit) {
   return true;
 }
 
+void FaceNormals::Build(const RayObject* object) {
+  Release();
+  normals = NewMem(HostVector, object->polygonCount);
+  if (normals == nullptr) return;
+  const Int32 n = object->pointCount;
+  for (Int32 p = 0; p < object->polygonCount; ++p) {
+    const CPolygon& poly = object->polygons[p];
+    const bool inside = CornerInside(poly.a, n) && CornerInside(poly.b, n) && CornerInside(poly.c, n) &&
+                        CornerInside(poly.d, n);
+    // A polygon with a corner outside the points has no edges in the adjacency either.
+    normals[p] = inside ? FaceNormal(object->points, poly) : Vector();
+  }
+}
+
+void FaceNormals::Release() { DeleteMem(normals); }
+
 void EdgeCache::Empty() {
   for (Int32 s = 0; s < cacheSlots; ++s) {
     adjacency[s].Flush();
+    normals[s].Release();
     cachedObject[s] = nullptr;
   }
 }
 
-const Neighbor& EdgeCache::For(Int32 threadIndex, const RayObject* object, Neighbor& spare) {
+ObjectTables EdgeCache::For(Int32 threadIndex, const RayObject* object, SpareTables& spare) {
   if (threadIndex < 0 || threadIndex >= cacheSlots) {
-    Rebuild(spare, object);
-    return spare;
+    Rebuild(spare.adjacency, object);
+    spare.normals.Build(object);
+    return ObjectTables{spare.adjacency, spare.normals.Get()};
   }
   Neighbor& table = adjacency[threadIndex];
   if (table.GetEdgeCount() == 0 || cachedObject[threadIndex] == nullptr || cachedObject[threadIndex] != object) {
     Rebuild(table, object);
+    normals[threadIndex].Build(object);
     cachedObject[threadIndex] = object;
   }
-  return table;
+  return ObjectTables{table, normals[threadIndex].Get()};
 }
 
 BaseSelect FindEdgeSelection(const RayObject* object, bool useSelection) {

@@ -27,18 +27,51 @@ struct Hit {
 // index or corner outside the object fails too, so nothing reads past its arrays.
 bool FindHit(const ChannelData* cd, Hit* hit);
 
+// The face normals of one object's polygons, kept beside its adjacency
+// table: every acting edge needs the normals of the polygons on both its
+// sides, and the same polygons come up sample after sample.
+class FaceNormals {
+ public:
+  FaceNormals() = default;
+  FaceNormals(const FaceNormals&) = delete;
+  FaceNormals& operator=(const FaceNormals&) = delete;
+  ~FaceNormals() { Release(); }
+
+  // Without memory for them there are none, and the normals are computed as needed.
+  void Build(const RayObject* object);
+  void Release();
+  const HostVector* Get() const { return normals; }
+
+ private:
+  HostVector* normals = nullptr;
+};
+
+// What a sample's edges are evaluated with: the adjacency and, when there are
+// any, the face normals of the hit object.
+struct ObjectTables {
+  const Neighbor& adjacency;
+  const HostVector* faceNormals;
+};
+
+// Tables built for one sample alone.
+struct SpareTables {
+  Neighbor adjacency;
+  FaceNormals normals;
+};
+
 // Each shader instance's adjacency tables, one per render thread, so that the
 // per-sample path takes no lock.
 struct EdgeCache {
   const RayObject* cachedObject[cacheSlots] = {};
   Neighbor adjacency[cacheSlots];
+  FaceNormals normals[cacheSlots];
 
   // Releases every table; done at render preparation and teardown.
   void Empty();
-  // The calling thread's table, rebuilt when it last served another object.
-  // A thread index outside the slots must never index them: that sample gets
-  // `spare`, a table built for it alone, which is slow but correct.
-  const Neighbor& For(Int32 threadIndex, const RayObject* object, Neighbor& spare);
+  // The calling thread's tables, rebuilt when they last served another
+  // object. A thread index outside the slots must never index them: that
+  // sample gets `spare`, tables built for it alone, which is slow but correct.
+  ObjectTables For(Int32 threadIndex, const RayObject* object, SpareTables& spare);
 };
 
 // The selection of the first edge-selection tag named "tessaline" among the

@@ -111,9 +111,10 @@ edges::EdgeRules SoftEdge::Rules() const {
 
 Bool SoftEdge::EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points,
                             const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
-                            Vector& bentNormal, const BaseSelect& selection, Int32 side) {
+                            Vector& bentNormal, const BaseSelect& selection, Int32 side,
+                            const HostVector* faceNormals) {
   return edges::EvaluateEdgeShared(Rules(), first, second, polygon, points, polygons, adjacency, point, edgeValue,
-                                   &bentNormal, selection, side);
+                                   &bentNormal, selection, side, faceNormals);
 }
 
 Vector SoftEdge::EdgeOutput(ChannelData* cd) {
@@ -122,8 +123,8 @@ Vector SoftEdge::EdgeOutput(ChannelData* cd) {
   edges::Hit hit;
   if (!edges::FindHit(cd, &hit)) return fallback;
 
-  Neighbor spare;
-  const Neighbor& adjacency = cache.For(GetRenderThreadIndex(hit.vd), hit.object, spare);
+  edges::SpareTables spare;
+  const edges::ObjectTables tables = cache.For(GetRenderThreadIndex(hit.vd), hit.object, spare);
   const BaseSelect selection = edges::FindEdgeSelection(hit.object, useSelection);
   const HostVector* points = hit.object->points;
   const Vector shadingNormal = hit.vd->normal;
@@ -134,8 +135,8 @@ Vector SoftEdge::EdgeOutput(ChannelData* cd) {
   edges::WalkSides(hit.corners, [&](Int32 first, Int32 second, Int32 side) {
     Vector bent = shadingNormal;
     Float edgeValue = 0.0;
-    if (!EvaluateEdge(first, second, hit.polygon, points, hit.object->polygons, adjacency, point, edgeValue, bent,
-                      selection, side))
+    if (!EvaluateEdge(first, second, hit.polygon, points, hit.object->polygons, tables.adjacency, point, edgeValue,
+                      bent, selection, side, tables.faceNormals))
       return;
     if (count == 0) {
       sum = bent;

@@ -23,9 +23,11 @@ class SoftEdge : public ShaderData {
   void FreeRender(BaseShader* shader) override;
   Vector Output(BaseShader* shader, ChannelData* cd) override;
 
+  // faceNormals: the hit object's face normals when the caller has them.
   virtual Bool EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points,
                             const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
-                            Vector& bentNormal, const BaseSelect& selection, Int32 side);
+                            Vector& bentNormal, const BaseSelect& selection, Int32 side,
+                            const HostVector* faceNormals = nullptr);
   // The edge geometry method.
   virtual Vector EdgeOutput(ChannelData* cd);
   // The ray sampling method.
