@@ -15,17 +15,19 @@ struct HitSample {
   RayHitID hitId;
 };
 
-Ray MakeRay(const Vector& origin, const Vector& direction) {
+// Every ray of a sample starts at the same origin; only its direction changes.
+Ray RayFrom(const Vector& origin) {
   Ray ray{};
   ray.origin = origin;
-  ray.direction = direction;
   ray.factor = 1.0;
-  for (int k = 0; k < 3; ++k) {
-    ray.origins[k] = origin;
-    ray.directions[k] = direction;
-  }
+  for (HostVector& o : ray.origins) o = origin;
   ray.weight = Vector(1.0);
   return ray;
+}
+
+void Aim(Ray& ray, const Vector& direction) {
+  ray.direction = direction;
+  for (HostVector& d : ray.directions) d = direction;
 }
 
 }  // namespace
@@ -56,7 +58,7 @@ Vector SoftEdge::SampledOutput(ChannelData* cd) {
 
   const Float invR = 1.0 / radius;
   const RayObject* ownObject = GetHitObject(vd, vd->hitId);
-  const Vector origin = p + d * 0.001;
+  Ray ray = RayFrom(p + d * 0.001);
   const RayHitID none{0, 0};
   for (Int32 i = 0; i < sampleCount; ++i) {
     Vector dir = sampler.GetSphereSample(i);
@@ -65,7 +67,8 @@ Vector SoftEdge::SampledOutput(ChannelData* cd) {
       dir = -dir;
     records[i].hitId = none;
     SurfaceIntersection hit{};
-    if (!TraceGeometry(vd, MakeRay(origin, dir), radius, none, &hit)) continue;
+    Aim(ray, dir);
+    if (!TraceGeometry(vd, ray, radius, none, &hit)) continue;
     // The angle is the arc cosine of the plain dot product, clamped where
     // rounding pushes it past ±1.
     if (!angles.ContainsCosine(edges::Dot(hit.normal, n))) continue;
