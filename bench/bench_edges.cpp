@@ -90,15 +90,9 @@ void LineCurve(HostNode& node, int32_t id) {
   node.container.SetData(id, std::move(curve));
 }
 
-void SoftEdgeOutput(benchmark::State& state) {
-  Host host;
-  Grid grid;
-  Samples samples(grid, HOST_CHANNEL_NORMAL);
-  HostNode node;
-  node.container.SetFloat(SOFTEDGE_ANGLE_MIN, 5 * 3.141592653589793 / 180);
-  node.container.SetFloat(SOFTEDGE_RADIUS, 0.03);
-  LineCurve(node, SOFTEDGE_PROFILE);
-  ShaderData* shader = SoftEdge::Alloc();
+// Prepares the shader, shades the samples round and round while timed, and
+// releases the shader.
+void ShadeSamples(benchmark::State& state, ShaderData* shader, HostNode& node, Samples& samples) {
   BaseShader s(&node);
   shader->InitRender(&s, HostInitRender{});
   size_t k = 0;
@@ -108,6 +102,18 @@ void SoftEdgeOutput(benchmark::State& state) {
   }
   shader->FreeRender(&s);
   DeleteObj(shader);
+}
+
+void SoftEdgeOutput(benchmark::State& state) {
+  Host host;
+  Grid grid;
+  Samples samples(grid, HOST_CHANNEL_NORMAL);
+  HostNode node;
+  node.container.SetFloat(SOFTEDGE_ANGLE_MIN, 5 * 3.141592653589793 / 180);
+  node.container.SetFloat(SOFTEDGE_RADIUS, 0.03);
+  LineCurve(node, SOFTEDGE_PROFILE);
+  ShaderData* shader = SoftEdge::Alloc();
+  ShadeSamples(state, shader, node, samples);
 }
 BENCHMARK(SoftEdgeOutput);
 
@@ -166,15 +172,7 @@ void DrawEdgeOutput(benchmark::State& state) {
   ShaderData* shader = DrawEdge::Alloc();
   GeListNode n(&node);
   shader->Init(&n);
-  BaseShader s(&node);
-  shader->InitRender(&s, HostInitRender{});
-  size_t k = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(shader->Output(&s, &samples.channels[k]));
-    k = (k + 1) % sampleCount;
-  }
-  shader->FreeRender(&s);
-  DeleteObj(shader);
+  ShadeSamples(state, shader, node, samples);
 }
 BENCHMARK(DrawEdgeOutput)->Arg(100)->Arg(2000);
 
@@ -213,17 +211,9 @@ void SampledOutputOverhead(benchmark::State& state) {
   node.container.SetInt(SOFTEDGE_METHOD, SOFTEDGE_METHOD_SAMPLING);
   node.container.SetInt(SOFTEDGE_SAMPLES, static_cast<int32_t>(state.range(0)));
   node.container.SetBool(SOFTEDGE_SAME_OBJECT, true);
-  BaseShader s(&node);
-  shader->InitRender(&s, HostInitRender{});
-  size_t k = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(shader->Output(&s, &samples.channels[k]));
-    k = (k + 1) % sampleCount;
-  }
+  ShadeSamples(state, shader, node, samples);
   state.counters["ns_per_ray"] = benchmark::Counter(static_cast<double>(state.iterations()) * state.range(0),
                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  shader->FreeRender(&s);
-  DeleteObj(shader);
 }
 BENCHMARK(SampledOutputOverhead)->Arg(16)->Arg(32);
 
