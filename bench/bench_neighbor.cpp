@@ -22,36 +22,31 @@ std::vector<HostPolygon> Grid(int32_t side) {
   return polys;
 }
 
-void BM_NeighborInitGrid(benchmark::State& state) {
+// Builds the grid's table each round. From an emptied table (`fresh`), as the
+// render threads start; or into a table that held the same mesh, as a thread
+// does that alternates between objects.
+void BuildGrid(benchmark::State& state, bool fresh) {
   const int32_t side = static_cast<int32_t>(state.range(0));
   const std::vector<HostPolygon> polys = Grid(side);
   const int32_t points = (side + 1) * (side + 1);
   const HostNeighborApi& api = *tess::host::NeighborTable();
   HostNeighbor* n = api.create();
   for (auto _ : state) {
-    // A fresh table each round: the render threads start from flushed tables.
-    api.flush(n);
+    if (fresh) api.flush(n);
     benchmark::DoNotOptimize(api.init(n, points, polys.data(), static_cast<int32_t>(polys.size()), nullptr));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(polys.size()));
   state.counters["edges"] = api.edgeCount(n);
   api.release(n);
 }
+
+void BM_NeighborInitGrid(benchmark::State& state) {
+  BuildGrid(state, true);
+}
 BENCHMARK(BM_NeighborInitGrid)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Rebuild into a table that held the same mesh: the case of a thread that
-// alternates between objects.
 void BM_NeighborRebuildGrid(benchmark::State& state) {
-  const int32_t side = static_cast<int32_t>(state.range(0));
-  const std::vector<HostPolygon> polys = Grid(side);
-  const int32_t points = (side + 1) * (side + 1);
-  const HostNeighborApi& api = *tess::host::NeighborTable();
-  HostNeighbor* n = api.create();
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(api.init(n, points, polys.data(), static_cast<int32_t>(polys.size()), nullptr));
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(polys.size()));
-  api.release(n);
+  BuildGrid(state, false);
 }
 BENCHMARK(BM_NeighborRebuildGrid)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
