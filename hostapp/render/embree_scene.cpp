@@ -24,7 +24,19 @@ void SkipFilter(const RTCFilterFunctionNArguments* args) {
   }
 }
 
-void SetRay(RTCRay& ray, const HostVector& origin, const HostVector& direction, double tfar) {
+// Embree only takes rays whose coordinates stay well inside single precision
+// (it asserts on anything past about 1.8e18); a point the user placed farther
+// out, or a direction that is not finite, is a ray that hits nothing.
+constexpr double maxRayCoordinate = 1e18;
+
+bool InTracerRange(const HostVector& v) {
+  return std::fabs(v.x) <= maxRayCoordinate && std::fabs(v.y) <= maxRayCoordinate &&
+         std::fabs(v.z) <= maxRayCoordinate;
+}
+
+// Fills the ray, or returns false when Embree cannot take it.
+bool SetRay(RTCRay& ray, const HostVector& origin, const HostVector& direction, double tfar) {
+  if (!InTracerRange(origin) || !InTracerRange(direction) || !(tfar > rayEpsilon)) return false;
   ray.org_x = static_cast<float>(origin.x);
   ray.org_y = static_cast<float>(origin.y);
   ray.org_z = static_cast<float>(origin.z);
@@ -38,6 +50,7 @@ void SetRay(RTCRay& ray, const HostVector& origin, const HostVector& direction, 
   ray.time = 0.0f;
   ray.flags = 0;
   ray.id = 0;
+  return true;
 }
 
 }  // namespace
@@ -104,7 +117,7 @@ bool EmbreeScene::Build(const std::vector<RenderObject>& objects) {
 RayHit EmbreeScene::Intersect(const HostVector& origin, const HostVector& direction, double tfar, unsigned skipGeom,
                               unsigned skipPrim) const {
   alignas(16) RTCRayHit rh;
-  SetRay(rh.ray, origin, direction, tfar);
+  if (!SetRay(rh.ray, origin, direction, tfar)) return RayHit{};
   rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
   rh.hit.primID = RTC_INVALID_GEOMETRY_ID;
   rh.hit.instID[0] = RTC_INVALID_GEOMETRY_ID;
@@ -127,7 +140,7 @@ RayHit EmbreeScene::Intersect(const HostVector& origin, const HostVector& direct
 
 bool EmbreeScene::Occluded(const HostVector& origin, const HostVector& direction, double tfar) const {
   alignas(16) RTCRay ray;
-  SetRay(ray, origin, direction, tfar);
+  if (!SetRay(ray, origin, direction, tfar)) return false;
   RTCIntersectContext context;
   rtcInitIntersectContext(&context);
   rtcOccluded1(scene, &context, &ray);

@@ -2,6 +2,8 @@
 // maximum distance, the skipped polygon and hit object identity.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "hostapp/render/shading.h"
 #include "hostapp/render/tracer.h"
 
@@ -53,6 +55,20 @@ TEST_F(TwoQuads, MaximumDistanceAndSkippedPolygonAreHonoured) {
   EXPECT_NEAR(hit.distance, 2.0, 1e-6);
   EXPECT_FALSE(Trace({0, 0, 1}, {0, 0, 0}, 5, {0, 0}, hit)) << "a zero direction goes nowhere";
   EXPECT_FALSE(Trace({3, 0, 1}, {0, 0, -1}, 5, {0, 0}, hit));
+}
+
+TEST_F(TwoQuads, RaysOutsideTheTracersRangeHitNothing) {
+  // Finite in double precision, but past what single-precision tracing takes.
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  HostIntersection hit;
+  EXPECT_FALSE(Trace({0, 0, 1e20}, {0, 0, -1}, 1e30, {0, 0}, hit));
+  EXPECT_FALSE(Trace({0, 0, 1e300}, {0, 0, -1}, inf, {0, 0}, hit));
+  EXPECT_FALSE(Trace({0, 0, 1}, {0, 0, -inf}, 5, {0, 0}, hit));
+  EXPECT_FALSE(Trace({0, 0, 1}, {nan, 0, -1}, 5, {0, 0}, hit));
+  EXPECT_FALSE(Trace({0, 0, 1}, {0, 0, -1}, nan, {0, 0}, hit));
+  EXPECT_FALSE(embree.Occluded({0, 0, 1e20}, {0, 0, -1}, 1e30));
+  EXPECT_TRUE(Trace({0, 0, 1e6}, {0, 0, -1}, inf, {0, 0}, hit)) << "large but in range";
 }
 
 TEST_F(TwoQuads, HitObjectsAreTheRenderersOwnRecords) {
