@@ -3,10 +3,9 @@
 #include <cmath>
 
 #include "host/c4d_memory.h"
+#include "source/sampler/circle.h"
 
 namespace {
-
-constexpr double twoPi = 6.283185307179586;
 
 // Largest m with m * m <= n, for n >= 1. sqrt of an Int32 is exact enough that
 // the floor is right, but the correction guards against a libm that rounds up.
@@ -194,7 +193,7 @@ void Sampler::MapToSphere() {
   for (Int32 i = 0; i < count; ++i) {
     const double z = 1.0 - 2.0 * samples[i].x;
     const double r = std::sqrt(1.0 - z * z);
-    const double phi = twoPi * samples[i].y;
-    sphereSamples[i] = Vector(r * std::cos(phi), r * std::sin(phi), z);
+    const CirclePoint azimuth = PointOnCircle(samples[i].y);
+    sphereSamples[i] = Vector(r * azimuth.cos, r * azimuth.sin, z);
   }
 }

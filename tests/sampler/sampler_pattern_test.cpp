@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "source/sampler/circle.h"
 #include "source/sampler/sampler.h"
 #include "tests/sampler/host_fixture.h"
 
@@ -246,6 +247,25 @@ TEST_F(SamplerSphere, MapsSquareCoordinatesToHeightAndAzimuth) {
   EXPECT_NEAR(v3.x, 0.0, 1e-15);
   EXPECT_NEAR(v3.y, -r1, 1e-15);
   EXPECT_EQ(v3.z, -0.5);
+}
+
+TEST(PointOnCircle, AgreesWithTheLibrarysSineAndCosine) {
+  // Long double keeps the reference's own angle rounding out of the margin.
+  const long double twoPi = 6.283185307179586476925286766559L;
+  double worst = 0.0;
+  for (int i = 0; i <= 100000; ++i) {
+    const double t = i / 100000.0;
+    const CirclePoint p = PointOnCircle(t);
+    worst = std::max(worst, std::fabs(p.cos - static_cast<double>(std::cos(twoPi * t))));
+    worst = std::max(worst, std::fabs(p.sin - static_cast<double>(std::sin(twoPi * t))));
+  }
+  EXPECT_LT(worst, 3e-16);
+  // Quarter turns land exactly on the axes.
+  EXPECT_EQ(PointOnCircle(0.0).cos, 1.0);
+  EXPECT_EQ(PointOnCircle(0.25).sin, 1.0);
+  EXPECT_EQ(PointOnCircle(0.5).cos, -1.0);
+  EXPECT_EQ(PointOnCircle(0.75).sin, -1.0);
+  EXPECT_EQ(PointOnCircle(1.0).cos, 1.0);
 }
 
 // Equal-area bins: bands of equal height in z (a sphere's zone area depends

@@ -90,6 +90,18 @@ TEST(RandomGenerator, StaysBelowOneAndReseedsRepeatably) {
   EXPECT_NE(Draws(666, 5), Draws(667, 5));
 }
 
+TEST(RandomGenerator, DrawIsTheCorrectlyRoundedQuotient) {
+  // Around the switch from division to the integer form, at the ends, and a
+  // spread of states in between: every draw must equal the plain division.
+  std::vector<std::uint32_t> states = {0, 1, 2, 3, 0x7FFFFFFEu, 0x7FFFFFFFu};
+  for (std::uint32_t s = (1u << 22) - 64; s <= (1u << 22) + 64; ++s) states.push_back(s);
+  for (std::uint32_t s = 1, step = 7; s < 0x7FFFFFFFu - step; s += step, step = step * 3 / 2 + 1) states.push_back(s);
+  RandomGenerator r;
+  for (int i = 0; i < 200000; ++i) states.push_back((r.Next(), r.GetSeed()));
+  for (const std::uint32_t s : states)
+    ASSERT_EQ(RandomGenerator::DivideByTwoPow31PlusOne(s), static_cast<double>(s) / 2147483649.0) << "state " << s;
+}
+
 // ---------------------------------------------------------------------------
 // Exact patterns
 
