@@ -12,11 +12,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 radius=0.3
 
+# A cube corner fills the frame, three edges meeting in the middle: every
+# camera ray is a shaded sample, so the bare rays are the shaded samples' own
+# primary rays and no ray that misses is charged to a sample.
 scene() {  # name, material JSON
   cat > "$work/$1.json" <<JSON
-{"camera": {"position": [3, 2.5, 4], "target": [0, 0, 0], "fov": 32},
+{"camera": {"position": [2.3, 2.1, 2.5], "target": [0, 0, 0], "fov": 24},
  "image": {"width": 640, "height": 480, "samples": 4},
- "objects": [{"name": "box", "mesh": {"primitive": "cube", "size": 2}, "rotation": [0, 20, 0], "material": $2}]}
+ "objects": [{"name": "box", "mesh": {"primitive": "cube", "size": 2}, "rotation": [0, 3, 0], "material": $2}]}
 JSON
 }
 scene plain '{"color": [0.8, 0.4, 0.3]}'

@@ -4,6 +4,26 @@
 
 namespace tess::render {
 
+std::string Printable(const std::string& text) {
+  static const char* const hex = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      out += "\\x";
+      out += hex[byte >> 4];
+      out += hex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string Member(const std::string& path, const std::string& key) {
   return path.empty() ? key : path + "." + key;
 }

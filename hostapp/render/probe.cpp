@@ -140,7 +140,7 @@ int ProbeLines(const ProbeWorld& world, std::istream& in, std::ostream& out, std
       error = e.what();
     }
     ++bad;
-    const std::string message = "line " + std::to_string(number) + ": " + error;
+    const std::string message = "line " + std::to_string(number) + ": " + Printable(error);
     err << "error: " << message << '\n';
     out << Json{{"error", message}}.dump() << '\n';
   }

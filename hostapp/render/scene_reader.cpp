@@ -200,9 +200,7 @@ std::string SyntaxReason(const std::string& what) {
   return colon == std::string::npos ? what : what.substr(colon + 2);
 }
 
-}  // namespace
-
-SceneResult ReadSceneText(const std::string& text, const std::string& folder, const std::string& label) {
+SceneResult ReadSceneOrFail(const std::string& text, const std::string& folder, const std::string& label) {
   SceneResult result;
   Json doc;
   try {
@@ -233,9 +231,18 @@ SceneResult ReadSceneText(const std::string& text, const std::string& folder, co
   return result;
 }
 
+}  // namespace
+
+SceneResult ReadSceneText(const std::string& text, const std::string& folder, const std::string& label) {
+  // Keys, names and the parser's excerpts quote the file: one line whatever they hold.
+  SceneResult result = ReadSceneOrFail(text, folder, label);
+  result.error = Printable(result.error);
+  return result;
+}
+
 SceneResult ReadSceneFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return SceneResult{nullptr, path + ": cannot open the scene file"};
+  if (!in) return SceneResult{nullptr, Printable(path) + ": cannot open the scene file"};
   std::ostringstream text;
   text << in.rdbuf();
   return ReadSceneText(text.str(), fs::absolute(path).parent_path().string(), path);

@@ -90,6 +90,8 @@ TEST_F(RenderTest, BadScenesGiveOneLineWithTheJsonPath) {
       {R"({"camera": {"fov": 40, "zoom": 2}})", "test.json: camera.zoom: unknown key"},
       {R"({"objects": [{"name": "x"}]})", "test.json: objects[0]: an object needs a mesh"},
       {R"([1, 2])", "test.json: (top level): expected an object"},
+      // Found by fuzzing: a key holding an escaped newline split the message.
+      {R"({"camera": {"zo\nom\u0001": 2}})", "test.json: camera.zo\\nom\\x01: unknown key"},
   };
   for (const auto& [text, expected] : cases) {
     const std::string error = ReadError(text);

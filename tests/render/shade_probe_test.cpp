@@ -75,15 +75,21 @@ TEST(ShadeProbe, BadLinesAreNamedAndTheRunGoesOn) {
       Shade(At(0.5, 0.5, "color") + "{not json\n" +
             R"({"object": "nope", "polygon": 0, "point": [0, 0, 0], "normal": [0, 0, 1], "channel": "color"})"
             "\n" +
-            At(0.5, 0.5, "glow") + At(0.5, 0.5, "color", R"(, "polygon": 7)") + At(0.5, 0.5, "color"));
+            At(0.5, 0.5, "glow") + At(0.5, 0.5, "color", R"(, "polygon": 7)") +
+            R"({"object": "line\nbreak", "polygon": 0, "point": [0, 0, 0], "normal": [0, 0, 1], "channel": "color"})"
+            "\n" +
+            At(0.5, 0.5, "color"));
   EXPECT_EQ(run.code, 1);
-  ASSERT_EQ(run.lines.size(), 6u);
+  ASSERT_EQ(run.lines.size(), 7u);
   EXPECT_EQ(run.lines[0], R"({"color": [1, 1, 1]})");
-  EXPECT_EQ(run.lines[5], R"({"color": [1, 1, 1]})");
+  EXPECT_EQ(run.lines[6], R"({"color": [1, 1, 1]})");
   EXPECT_NE(run.err.find("error: line 2: malformed JSON"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("error: line 3: object: no object named \"nope\""), std::string::npos);
   EXPECT_NE(run.err.find("error: line 4: channel: expected"), std::string::npos);
   EXPECT_NE(run.err.find("error: line 5:"), std::string::npos);
+  // A name quoting a newline keeps its message on one line.
+  EXPECT_NE(run.err.find("error: line 6: object: no object named \"line\\nbreak\" in the scene\n"), std::string::npos)
+      << run.err;
 }
 
 }  // namespace
