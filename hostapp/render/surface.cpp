@@ -19,22 +19,13 @@ Half HalfAt(const HostPolygon& p, double u, double v) {
 
 }  // namespace
 
-HostVector GeometricNormalAt(const HostRayObject& object, int32_t polygon, double u, double v) {
-  const HostPolygon& p = object.polygons[polygon];
-  const Half h = HalfAt(p, u, v);
-  const Vec* pts = object.points;
-  const Vec n = Cross(pts[h.corner[1]] - pts[h.corner[0]], pts[h.corner[2]] - pts[h.corner[0]]);
-  // A triangle's second half is degenerate; its first half is the triangle.
-  return Length(n) > 0.0 ? Normalize(n) : PolygonNormal(pts, p);
-}
-
 Surface SurfaceAt(const RenderObject& object, int32_t polygon, double u, double v) {
   const HostRayObject& o = object.ray;
   const HostPolygon& p = o.polygons[polygon];
   const Half h = HalfAt(p, u, v);
   Surface s;
   for (int k = 0; k < 3; ++k) s.point = s.point + o.points[h.corner[k]] * h.weight[k];
-  s.geometricNormal = GeometricNormalAt(o, polygon, u, v);
+  s.geometricNormal = GeometricNormalAt(object, polygon, u, v);
   s.shadingNormal = s.geometricNormal;
   if (object.source != nullptr && object.source->smooth) {
     Vec n{0, 0, 0};

@@ -20,7 +20,9 @@ struct Surface {
 // c at (1, 1), d at (0, 1), linear over the triangles (a, b, d) and (c, d, b).
 Surface SurfaceAt(const RenderObject& object, int32_t polygon, double u, double v);
 // The geometric normal of the half of the polygon that (u, v) lies in.
-HostVector GeometricNormalAt(const HostRayObject& object, int32_t polygon, double u, double v);
+inline HostVector GeometricNormalAt(const RenderObject& object, int32_t polygon, double u, double v) {
+  return object.halfNormals[2 * static_cast<size_t>(polygon) + (u + v <= 1.0 ? 0 : 1)];
+}
 
 }  // namespace tess::render
 

@@ -1,5 +1,7 @@
 #include "hostapp/render/tracer.h"
 
+#include <cmath>
+
 #include "hostapp/render/surface.h"
 #include "hostapp/render/vec.h"
 
@@ -19,9 +21,12 @@ uint64_t EmbreeTracer::TakeThreadCount() {
 bool EmbreeTracer::Trace(const HostVolumeData&, const HostRay& ray, double maxDistance, const HostHitId& skip,
                          HostIntersection* out) const {
   ++traces;
-  const Vec direction = Normalize(ray.direction);
-  // A zero direction goes nowhere: it hits nothing.
-  if (Length(direction) == 0.0 || !Finite(ray.origin) || !(maxDistance > 0.0)) return false;
+  // Shaders mostly hand in unit directions already; those are taken as they
+  // are, since Embree traces in single precision, far coarser than the
+  // difference. A zero direction goes nowhere: it hits nothing.
+  const bool unit = std::fabs(Dot(ray.direction, ray.direction) - 1.0) <= 1e-12;
+  const Vec direction = unit ? Vec(ray.direction) : Normalize(ray.direction);
+  if (Dot(direction, direction) == 0.0 || !Finite(ray.origin) || !(maxDistance > 0.0)) return false;
   const bool skipping = skip.id > 0 && static_cast<size_t>(skip.id) <= objects.size();
   const RayHit hit = embree.Intersect(ray.origin, direction, maxDistance,
                                       skipping ? static_cast<unsigned>(skip.id - 1) : RTC_INVALID_GEOMETRY_ID,
@@ -29,7 +34,7 @@ bool EmbreeTracer::Trace(const HostVolumeData&, const HostRay& ray, double maxDi
   if (!hit.hit) return false;
   out->hitId = HitIdOf(hit.geomID, hit.primID);
   out->point = ray.origin + direction * hit.t;
-  out->normal = GeometricNormalAt(objects[hit.geomID].ray, static_cast<int32_t>(hit.primID), hit.u, hit.v);
+  out->normal = GeometricNormalAt(objects[hit.geomID], static_cast<int32_t>(hit.primID), hit.u, hit.v);
   out->distance = hit.t;
   return true;
 }

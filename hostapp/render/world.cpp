@@ -4,6 +4,17 @@
 
 namespace tess::render {
 
+namespace {
+
+// The plane normal of the triangle (first, second, third), or the whole
+// polygon's where the triangle is degenerate (a triangle's second half is).
+HostVector HalfNormal(const HostVector* points, const HostPolygon& p, int32_t first, int32_t second, int32_t third) {
+  const Vec n = Cross(points[second] - points[first], points[third] - points[first]);
+  return Length(n) > 0.0 ? Normalize(n) : PolygonNormal(points, p);
+}
+
+}  // namespace
+
 HostVector PolygonNormal(const HostVector* points, const HostPolygon& p) {
   const Vec a = points[p.a], b = points[p.b], c = points[p.c];
   if (p.c == p.d) return Normalize(Cross(b - a, c - a));
@@ -31,6 +42,11 @@ std::vector<RenderObject> MakeRenderObjects(const Scene& scene) {
       if (p.c == p.d) o.pointNormals[p.c] = o.pointNormals[p.c] - n;  // c counted twice
     }
     for (Vec& n : o.pointNormals) n = Normalize(n);
+    o.halfNormals.reserve(2 * s.mesh.polygons.size());
+    for (const HostPolygon& p : s.mesh.polygons) {
+      o.halfNormals.push_back(HalfNormal(s.mesh.points.data(), p, p.a, p.b, p.d));
+      o.halfNormals.push_back(HalfNormal(s.mesh.points.data(), p, p.c, p.d, p.b));
+    }
   }
   return objects;
 }

@@ -14,6 +14,9 @@ struct RenderObject {
   const SceneObject* source = nullptr;
   HostRayObject ray{};                   // points into source->mesh
   std::vector<HostVector> pointNormals;  // area-weighted, for smooth shading
+  // Two per polygon, the normals of its halves (a, b, d) and (c, d, b): every
+  // hit needs one, and working them out per hit cost two square roots.
+  std::vector<HostVector> halfNormals;
 };
 
 // One per scene object, in scene order, so that an object's index is its
