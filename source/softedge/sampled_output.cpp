@@ -85,7 +85,9 @@ Vector SoftEdge::SampledOutput(ChannelData* cd) {
   for (Int32 i = 0; i < sampleCount; ++i) {
     const HitSample& r = records[i];
     if (r.hitId.id == 0) continue;
-    if (sameObject && GetHitObject(vd, r.hitId) != ownObject) continue;
+    // A hit with the shaded point's own object id is on its own object; only
+    // the others need the host to name their object.
+    if (sameObject && r.hitId.id != vd->hitId.id && GetHitObject(vd, r.hitId) != ownObject) continue;
     ++k;
     sum += 1.0 - r.distance * invR;
     acc += r.hitNormal;
