@@ -18,23 +18,70 @@ struct alignas(16) BlockHeader {
   int64_t size;
 };
 
+// Only the owning thread writes its counts, so a plain load and store is
+// enough; the atomics only make the readers' loads well defined.
+void Add(std::atomic<int64_t>& count, int64_t delta) {
+  count.store(count.load(std::memory_order_relaxed) + delta, std::memory_order_relaxed);
+}
+
+std::atomic<uint64_t> nextServiceId{1};
+
 }  // namespace
 
-void MemoryService::FailAllocation(int64_t n) {
-  failAt = n > 0 ? allocations.load() + n : 0;
+MemoryService::MemoryService() : serviceId(nextServiceId++) {}
+
+MemoryService::ThreadCounts& MemoryService::Mine() {
+  thread_local uint64_t owner = 0;
+  thread_local ThreadCounts* counts = nullptr;
+  if (owner != serviceId) {
+    std::lock_guard<std::mutex> lock(registryLock);
+    counts = &perThread.emplace_back();
+    owner = serviceId;
+  }
+  return *counts;
+}
+
+template <typename Field>
+int64_t MemoryService::Sum(Field field) const {
+  std::lock_guard<std::mutex> lock(registryLock);
+  int64_t sum = 0;
+  for (const ThreadCounts& c : perThread) sum += (c.*field).load(std::memory_order_relaxed);
+  return sum;
+}
+
+int64_t MemoryService::LiveBlocks() const {
+  return Sum(&ThreadCounts::blocks);
+}
+
+int64_t MemoryService::LiveBytes() const {
+  return Sum(&ThreadCounts::bytes);
+}
+
+int64_t MemoryService::TotalAllocations() const {
+  return Sum(&ThreadCounts::allocations);
+}
+
+// Counts down only while a failure is armed; exactly one allocation takes it.
+bool MemoryService::TakeFailure() {
+  int64_t left = failCountdown.load(std::memory_order_relaxed);
+  while (left > 0 && !failCountdown.compare_exchange_weak(left, left - 1)) {
+  }
+  return left == 1;
 }
 
 void* MemoryService::Alloc(int64_t size, const char*, int32_t) {
-  const int64_t serial = ++allocations;
-  if (failAt.load() != 0 && serial == failAt.load()) return nullptr;
-  if (size <= 0 || size > largestBlock || (sizeLimit.load() != 0 && size > sizeLimit.load())) return nullptr;
+  ThreadCounts& mine = Mine();
+  Add(mine.allocations, 1);
+  if (TakeFailure()) return nullptr;
+  const int64_t limit = sizeLimit.load(std::memory_order_relaxed);
+  if (size <= 0 || size > largestBlock || (limit != 0 && size > limit)) return nullptr;
   void* raw = std::malloc(sizeof(BlockHeader) + static_cast<size_t>(size));
   if (raw == nullptr) return nullptr;
   auto* header = static_cast<BlockHeader*>(raw);
   header->magic = liveMagic;
   header->size = size;
-  ++liveBlocks;
-  liveBytes += size;
+  Add(mine.blocks, 1);
+  Add(mine.bytes, size);
   return header + 1;
 }
 
@@ -46,8 +93,9 @@ void MemoryService::Free(void* block) {
     return;
   }
   header->magic = deadMagic;
-  --liveBlocks;
-  liveBytes -= header->size;
+  ThreadCounts& mine = Mine();
+  Add(mine.blocks, -1);
+  Add(mine.bytes, -header->size);
   std::free(header);
 }
 

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 
 #include "host/c4d_host.h"
 
@@ -12,25 +14,43 @@ namespace tess::host {
 
 class MemoryService {
  public:
+  MemoryService();
+  MemoryService(const MemoryService&) = delete;
+  MemoryService& operator=(const MemoryService&) = delete;
+
   void* Alloc(int64_t size, const char* file, int32_t line);
   void Free(void* block);
 
-  int64_t LiveBlocks() const { return liveBlocks.load(); }
-  int64_t LiveBytes() const { return liveBytes.load(); }
-  int64_t TotalAllocations() const { return allocations.load(); }
+  int64_t LiveBlocks() const;
+  int64_t LiveBytes() const;
+  int64_t TotalAllocations() const;
   // Blocks the allocator was asked to free that it never gave out.
   int64_t ForeignFrees() const { return foreignFrees.load(); }
   // Fails the n-th allocation from now (1 = the next); 0 turns it off.
-  void FailAllocation(int64_t n);
+  void FailAllocation(int64_t n) { failCountdown = n > 0 ? n : 0; }
   // Fails every allocation larger than this many bytes; 0 turns it off.
   void SetSizeLimit(int64_t bytes) { sizeLimit = bytes; }
 
  private:
-  std::atomic<int64_t> liveBlocks{0};
-  std::atomic<int64_t> liveBytes{0};
-  std::atomic<int64_t> allocations{0};
+  // Render threads allocate at every sample. Each thread keeps its own counts,
+  // written only by itself, so that they never contend for one cache line;
+  // the readers add them up. A block freed on another thread than the one
+  // that took it leaves one count above and one below: the sums stay right.
+  struct ThreadCounts {
+    std::atomic<int64_t> blocks{0};
+    std::atomic<int64_t> bytes{0};
+    std::atomic<int64_t> allocations{0};
+  };
+  ThreadCounts& Mine();
+  bool TakeFailure();
+  template <typename Field>
+  int64_t Sum(Field field) const;
+
+  const uint64_t serviceId;  // tells this service from an earlier one at the same address
+  mutable std::mutex registryLock;
+  std::deque<ThreadCounts> perThread;  // a deque keeps each thread's counts in place
   std::atomic<int64_t> foreignFrees{0};
-  std::atomic<int64_t> failAt{0};
+  std::atomic<int64_t> failCountdown{0};
   std::atomic<int64_t> sizeLimit{0};
 };
 
