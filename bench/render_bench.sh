@@ -3,7 +3,7 @@
 # run (tessaline-host render --stats), at 640x480, 4 samples, one thread, and
 # the speed-up of two threads over one on the demo scene.
 #
-#   bench/render_bench.sh [BUILD_DIR]      (default: build)
+#   bench/render_bench.sh [BUILD_DIR]      (default: build; ROUNDS=7 by default)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -32,37 +32,50 @@ measure() {
   "$host" render "$@" -o "$work/out.png" --stats --bare-ray-length $radius |
     awk '/^render /{ms=$2} /^shaded samples/{n=$3} /^bare camera ray/{c=$4} /^bare short ray/{s=$4} END{print ms, n, c, s}'
 }
-# The best of three runs: the least disturbed by the rest of the machine.
-best() {
-  local best_line="" best_ms=""
-  for _ in 1 2 3; do
-    local line; line=$(measure "$@")
-    local ms=${line%% *}
-    if [ -z "$best_ms" ] || awk "BEGIN{exit !($ms < $best_ms)}"; then best_ms=$ms; best_line=$line; fi
-  done
-  echo "$best_line"
+rounds=${ROUNDS:-7}
+# The machine's speed drifts over seconds, so the configurations take turns:
+# each round renders all of them back to back and yields its own ratios,
+# against the bare rays of its own plain render; the table shows the median
+# round of each ratio.
+for ((r = 0; r < rounds; r++)); do
+  read -r plain_ms n cam short <<<"$(measure "$work/plain.json" --threads 1)"
+  read -r edges_ms _ _ _ <<<"$(measure "$work/edges.json" --threads 1)"
+  read -r draw_ms _ _ _ <<<"$(measure "$work/drawedge.json" --threads 1)"
+  read -r rays_ms _ _ _ <<<"$(measure "$work/rays.json" --threads 1)"
+  read -r demo1_ms _ _ _ <<<"$(measure --width 640 --height 480 --samples 4 --threads 1)"
+  read -r demo2_ms _ _ _ <<<"$(measure --width 640 --height 480 --samples 4 --threads 2)"
+  echo "$plain_ms $n $cam $short $edges_ms $draw_ms $rays_ms $demo1_ms $demo2_ms"
+done >"$work/rounds"
+
+awk -v radius=$radius '{
+  ns = 1e6 / $2  # ms per render -> ns per shaded sample
+  plain[NR] = $1 * ns / $3; edges[NR] = ($5 - $1) * ns / $3; draw[NR] = ($6 - $1) * ns / $3
+  rays[NR] = ($7 - $1) * ns / (16 * $4); threads[NR] = $8 / $9
+  n = $2; cam[NR] = $3; short[NR] = $4
 }
-
-read -r plain_ms n cam short <<<"$(best "$work/plain.json" --threads 1)"
-read -r edges_ms _ _ _ <<<"$(best "$work/edges.json" --threads 1)"
-read -r draw_ms _ _ _ <<<"$(best "$work/drawedge.json" --threads 1)"
-read -r rays_ms _ _ _ <<<"$(best "$work/rays.json" --threads 1)"
-read -r demo1_ms _ _ _ <<<"$(best --width 640 --height 480 --samples 4 --threads 1)"
-read -r demo2_ms _ _ _ <<<"$(best --width 640 --height 480 --samples 4 --threads 2)"
-
-awk -v n="$n" -v cam="$cam" -v short="$short" -v plain="$plain_ms" -v edges="$edges_ms" -v draw="$draw_ms" \
-    -v rays="$rays_ms" -v d1="$demo1_ms" -v d2="$demo2_ms" 'BEGIN {
-  ns = 1e6 / n  # ms per render -> ns per shaded sample
-  printf "shaded samples per render: %d; bare camera ray %.1f ns, bare %g-long ray %.1f ns\n", n, cam, '$radius', short
-  check("plain render per shaded sample / bare camera ray", plain * ns / cam, 3.0, 1)
-  check("SoftEdge edge method, extra per sample / bare camera ray", (edges - plain) * ns / cam, 1.0, 1)
-  check("DrawEdge colour, extra per sample / bare camera ray", (draw - plain) * ns / cam, 1.0, 1)
-  check("SoftEdge 16 rays, extra per sample / 16 bare short rays", (rays - plain) * ns / (16 * short), 1.5, 1)
-  check("demo scene, 2 threads vs 1 (speed-up)", d1 / d2, 1.8, 0)
+END {
+  printf "shaded samples per render: %d; median of %d rounds: bare camera ray %.1f ns, bare %g-long ray %.1f ns\n",
+         n, NR, median(cam), radius, median(short)
+  check("plain render per shaded sample / bare camera ray", plain, 3.0, 1)
+  check("SoftEdge edge method, extra per sample / bare camera ray", edges, 1.0, 1)
+  check("DrawEdge colour, extra per sample / bare camera ray", draw, 1.0, 1)
+  check("SoftEdge 16 rays, extra per sample / 16 bare short rays", rays, 1.5, 1)
+  check("demo scene, 2 threads vs 1 (speed-up)", threads, 1.8, 0)
   exit failed
 }
-function check(what, value, target, atMost) {
+function median(a,   i, j, k, t, sorted) {
+  k = 0
+  for (i in a) sorted[++k] = a[i]
+  for (i = 2; i <= k; i++)
+    for (j = i; j > 1 && sorted[j - 1] > sorted[j]; j--) { t = sorted[j]; sorted[j] = sorted[j - 1]; sorted[j - 1] = t }
+  return k % 2 ? sorted[(k + 1) / 2] : (sorted[k / 2] + sorted[k / 2 + 1]) / 2
+}
+function check(what, values, target, atMost,   value, ok, i, lo, hi) {
+  value = median(values)
+  lo = hi = value
+  for (i in values) { if (values[i] < lo) lo = values[i]; if (values[i] > hi) hi = values[i] }
   ok = atMost ? value <= target : value >= target
-  printf "%-60s %6.2f  (target %s %.1f) %s\n", what, value, atMost ? "<=" : ">=", target, ok ? "ok" : "MISSED"
+  printf "%-58s %5.2f  (rounds %.2f-%.2f; target %s %.1f) %s\n", what, value, lo, hi,
+         atMost ? "<=" : ">=", target, ok ? "ok" : "MISSED"
   if (!ok) failed = 1
-}'
+}' "$work/rounds"
