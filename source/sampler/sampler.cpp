@@ -27,30 +27,6 @@ Int32 RunTarget(Int32 m, Int32 i, double u) {
   return static_cast<double>(whole) < target ? whole + 1 : whole;
 }
 
-// Hands out a known number of the generator's draws in order, made a batch
-// at a time by Fill. It never takes more than it was asked for, so the
-// generator ends where the same calls of Next would leave it.
-class DrawBatches {
- public:
-  DrawBatches(RandomGenerator& generator, Int32 total) : random(generator), left(total) {}
-  Float Next() {
-    if (next == filled) {
-      filled = left < batch ? left : batch;
-      left -= filled;
-      random.Fill(values, filled);
-      next = 0;
-    }
-    return values[next++];
-  }
-
- private:
-  static constexpr Int32 batch = 64;
-  RandomGenerator& random;
-  Int32 left;
-  Int32 next = 0, filled = 0;
-  Float values[batch];
-};
-
 }  // namespace
 
 Sampler::Sampler(Int32 sampleCount, std::uint32_t seed, Int32 samplerMode) : count(sampleCount), mode(samplerMode) {
@@ -138,14 +114,13 @@ void Sampler::Generate(Float shuffleScale) {
       count = m * m;
       if (!AllocateSamples()) return;
       const double w = 1.0 / count;
-      DrawBatches draws(random, 4 * count);  // two per point, then one per point in each shuffle
       // Canonical pattern: each of the m x m cells holds one point, and within
       // the cells the points form an n-rooks pattern over count strips.
       for (Int32 j = 0; j < m; ++j) {
         for (Int32 k = 0; k < m; ++k) {
           SamplePoint& p = samples[j * m + k];
-          p.x = (j * m + k) * w + draws.Next() * w;
-          p.y = (k * m + j) * w + draws.Next() * w;
+          p.x = (j * m + k) * w + random.Next() * w;
+          p.y = (k * m + j) * w + random.Next() * w;
         }
       }
       // Swapping x within a run of m (and y within a column) keeps both the
@@ -153,7 +128,7 @@ void Sampler::Generate(Float shuffleScale) {
       for (Int32 r = 0; r < m; ++r) {
         SamplePoint* run = samples + r * m;
         for (Int32 c = 0; c < m; ++c) {
-          const Int32 t = RunTarget(m, c, draws.Next());
+          const Int32 t = RunTarget(m, c, random.Next());
           const double x = run[c].x;
           run[c].x = run[t].x;
           run[t].x = x;
@@ -161,7 +136,7 @@ void Sampler::Generate(Float shuffleScale) {
       }
       for (Int32 c = 0; c < m; ++c) {
         for (Int32 r = 0; r < m; ++r) {
-          const Int32 t = RunTarget(m, r, draws.Next());
+          const Int32 t = RunTarget(m, r, random.Next());
           const double y = samples[r * m + c].y;
           samples[r * m + c].y = samples[t * m + c].y;
           samples[t * m + c].y = y;

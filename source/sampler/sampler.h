@@ -38,27 +38,6 @@ class RandomGenerator {
     return DivideByTwoPow31PlusOne(seed);
   }
 
-  // The next n draws, exactly as n calls of Next would give them. Clearing
-  // bit 31 after each 32-bit step is arithmetic modulo 2^31, so four steps
-  // fold into one step of the same form: four interleaved chains then make
-  // the draws without each waiting on the one before.
-  void Fill(Float* out, std::int32_t n) {
-    constexpr std::uint32_t a = 69069u, a2 = a * a, a4 = a2 * a2;
-    constexpr std::uint32_t c4 = (a2 * a + a2 + a + 1u) * 69069u;
-    std::int32_t k = 0;
-    std::uint32_t chain[4];
-    for (; k < n && k < 4; ++k) {
-      out[k] = Next();
-      chain[k] = seed;
-    }
-    for (; k < n; ++k) {
-      std::uint32_t& s = chain[k % 4];
-      s = (s * a4 + c4) & 0x7FFFFFFFu;
-      out[k] = DivideByTwoPow31PlusOne(s);
-    }
-    if (n > 4) seed = chain[(n - 1) % 4];
-  }
-
   // s / 2147483649.0, correctly rounded, without the division that would
   // dominate building a pattern. Since 2^62 / (2^31 + 1) = (2^31 - 1) +
   // 1 / (2^31 + 1), the quotient scaled by 2^62 is N + f with the integer

@@ -102,21 +102,6 @@ TEST(RandomGenerator, DrawIsTheCorrectlyRoundedQuotient) {
     ASSERT_EQ(RandomGenerator::DivideByTwoPow31PlusOne(s), static_cast<double>(s) / 2147483649.0) << "state " << s;
 }
 
-TEST(RandomGenerator, FillGivesTheDrawsOfNextAndItsState) {
-  for (const std::uint32_t seed : {0u, 42u, 666u, 3659356410u, 0xFFFFFFFFu}) {
-    for (std::int32_t n = 0; n <= 70; ++n) {
-      RandomGenerator one, batch;
-      one.Seed(seed);
-      batch.Seed(seed);
-      std::vector<double> expected, got(static_cast<size_t>(n));
-      for (std::int32_t k = 0; k < n; ++k) expected.push_back(one.Next());
-      batch.Fill(got.data(), n);
-      ASSERT_EQ(got, expected) << "seed " << seed << ", " << n << " draws";
-      ASSERT_EQ(batch.GetSeed(), one.GetSeed()) << "seed " << seed << ", " << n << " draws";
-    }
-  }
-}
-
 // ---------------------------------------------------------------------------
 // Exact patterns
 
