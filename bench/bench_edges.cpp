@@ -224,4 +224,25 @@ void SampledOutputOverhead(benchmark::State& state) {
 }
 BENCHMARK(SampledOutputOverhead)->Arg(16)->Arg(32);
 
+// One trace through the host table to the tracer above, as SampledOutput
+// makes it: the trace itself, to take off ns_per_ray for the overhead beyond it.
+void InstantTraceCall(benchmark::State& state) {
+  Host host;
+  Grid grid;
+  Samples samples(grid, HOST_CHANNEL_NORMAL);
+  InstantTracer tracer(&grid.object);
+  samples.context.tracer = &tracer;
+  HostRay ray{};
+  ray.direction = {0, -1, 0};
+  const HostHitId none{0, 0};
+  size_t k = 0;
+  for (auto _ : state) {
+    HostIntersection hit{};
+    benchmark::DoNotOptimize(TraceGeometry(&samples.records[k], ray, 0.1, none, &hit));
+    benchmark::DoNotOptimize(hit);
+    k = (k + 1) % sampleCount;
+  }
+}
+BENCHMARK(InstantTraceCall);
+
 }  // namespace
