@@ -201,16 +201,25 @@ class InstantTracer : public tess::host::Tracer {
   const HostRayObject* object;
 };
 
-// Per call; the per-ray figure is the time divided by the sample count.
-void SampledOutputOverhead(benchmark::State& state) {
+// Hit records on the grid whose traces go to the instant tracer, each with
+// a ray record pointing down the y axis.
+struct InstantScene {
   Host host;
   Grid grid;
-  Samples samples(grid, HOST_CHANNEL_NORMAL);
-  InstantTracer tracer(&grid.object);
-  samples.context.tracer = &tracer;
+  Samples samples{grid, HOST_CHANNEL_NORMAL};
+  InstantTracer tracer{&grid.object};
   HostRay ray{};
-  ray.direction = {0, -1, 0};
-  for (auto& vd : samples.records) vd.ray = &ray;
+
+  InstantScene() {
+    samples.context.tracer = &tracer;
+    ray.direction = {0, -1, 0};
+    for (auto& vd : samples.records) vd.ray = &ray;
+  }
+};
+
+// Per call; the per-ray figure is the time divided by the sample count.
+void SampledOutputOverhead(benchmark::State& state) {
+  InstantScene scene;
   HostNode node;
   ShaderData* shader = SoftEdge::Alloc();
   GeListNode n(&node);
@@ -218,7 +227,7 @@ void SampledOutputOverhead(benchmark::State& state) {
   node.container.SetInt(SOFTEDGE_METHOD, SOFTEDGE_METHOD_SAMPLING);
   node.container.SetInt(SOFTEDGE_SAMPLES, static_cast<int32_t>(state.range(0)));
   node.container.SetBool(SOFTEDGE_SAME_OBJECT, true);
-  ShadeSamples(state, shader, node, samples);
+  ShadeSamples(state, shader, node, scene.samples);
   state.counters["ns_per_ray"] = benchmark::Counter(static_cast<double>(state.iterations()) * state.range(0),
                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
@@ -227,18 +236,12 @@ BENCHMARK(SampledOutputOverhead)->Arg(16)->Arg(32);
 // One trace through the host table to the tracer above, as SampledOutput
 // makes it: the trace itself, to take off ns_per_ray for the overhead beyond it.
 void InstantTraceCall(benchmark::State& state) {
-  Host host;
-  Grid grid;
-  Samples samples(grid, HOST_CHANNEL_NORMAL);
-  InstantTracer tracer(&grid.object);
-  samples.context.tracer = &tracer;
-  HostRay ray{};
-  ray.direction = {0, -1, 0};
+  InstantScene scene;
   const HostHitId none{0, 0};
   size_t k = 0;
   for (auto _ : state) {
     HostIntersection hit{};
-    benchmark::DoNotOptimize(TraceGeometry(&samples.records[k], ray, 0.1, none, &hit));
+    benchmark::DoNotOptimize(TraceGeometry(&scene.samples.records[k], scene.ray, 0.1, none, &hit));
     benchmark::DoNotOptimize(hit);
     k = (k + 1) % sampleCount;
   }
