@@ -47,36 +47,37 @@ class PluginNode : public ShaderNode {
   void* instance = nullptr;
 };
 
-// The host's own shaders; their settings are plain members.
-class ConstantShader : public ShaderNode {
+// The host's own shaders: their settings are plain members, and they have
+// nothing to prepare or release.
+class BuiltinShader : public ShaderNode {
+ public:
+  int32_t InitRender(const HostInitRender&) override { return HOST_INITRENDER_OK; }
+  void FreeRender() override {}
+};
+
+class ConstantShader : public BuiltinShader {
  public:
   explicit ConstantShader(HostVector c) : colour(c) {}
   std::string Name() const override { return "color"; }
-  int32_t InitRender(const HostInitRender&) override { return HOST_INITRENDER_OK; }
   HostVector Sample(HostChannelData*) override { return colour; }
-  void FreeRender() override {}
   HostVector colour;
 };
 
 // Alternating cubes of two colours in the space of the shaded points.
-class CheckerShader : public ShaderNode {
+class CheckerShader : public BuiltinShader {
  public:
   std::string Name() const override { return "checkerboard"; }
-  int32_t InitRender(const HostInitRender&) override { return HOST_INITRENDER_OK; }
   HostVector Sample(HostChannelData* cd) override;
-  void FreeRender() override {}
   HostVector colour1{0, 0, 0};
   HostVector colour2{1, 1, 1};
   double size = 1.0;
 };
 
 // Smooth 3D value noise between two colours.
-class NoiseShader : public ShaderNode {
+class NoiseShader : public BuiltinShader {
  public:
   std::string Name() const override { return "noise"; }
-  int32_t InitRender(const HostInitRender&) override { return HOST_INITRENDER_OK; }
   HostVector Sample(HostChannelData* cd) override;
-  void FreeRender() override {}
   HostVector colour1{0, 0, 0};
   HostVector colour2{1, 1, 1};
   double scale = 1.0;
