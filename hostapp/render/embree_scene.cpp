@@ -26,17 +26,18 @@ void SkipFilter(const RTCFilterFunctionNArguments* args) {
 
 // Embree only takes rays whose coordinates stay well inside single precision
 // (it asserts on anything past about 1.8e18); a point the user placed farther
-// out, or a direction that is not finite, is a ray that hits nothing.
+// out, a direction that is not finite or is zero, or a distance that is not
+// positive, is a ray that hits nothing.
 constexpr double maxRayCoordinate = 1e18;
 
 bool InTracerRange(const HostVector& v) {
-  return std::fabs(v.x) <= maxRayCoordinate && std::fabs(v.y) <= maxRayCoordinate &&
-         std::fabs(v.z) <= maxRayCoordinate;
+  return std::fabs(v.x) <= maxRayCoordinate && std::fabs(v.y) <= maxRayCoordinate && std::fabs(v.z) <= maxRayCoordinate;
 }
 
 // Fills the ray, or returns false when Embree cannot take it.
 bool SetRay(RTCRay& ray, const HostVector& origin, const HostVector& direction, double tfar) {
-  if (!InTracerRange(origin) || !InTracerRange(direction) || !(tfar > rayEpsilon)) return false;
+  const bool noDirection = direction.x == 0.0 && direction.y == 0.0 && direction.z == 0.0;
+  if (!InTracerRange(origin) || !InTracerRange(direction) || noDirection || !(tfar > rayEpsilon)) return false;
   ray.org_x = static_cast<float>(origin.x);
   ray.org_y = static_cast<float>(origin.y);
   ray.org_z = static_cast<float>(origin.z);

@@ -15,12 +15,12 @@ namespace tess::render {
 
 using Json = nlohmann::json;
 
-// Thrown inside the readers only; the public entry points turn it into one
-// error line.
 // Control characters escaped (a newline becomes \n), so that a message
 // quoting the user's text stays on one line.
 std::string Printable(const std::string& text);
 
+// Thrown inside the readers only; the public entry points turn it into one
+// error line.
 struct JsonError : std::runtime_error {
   JsonError(const std::string& path, const std::string& reason) : std::runtime_error(path + ": " + reason) {}
 };

@@ -23,10 +23,9 @@ bool EmbreeTracer::Trace(const HostVolumeData&, const HostRay& ray, double maxDi
   ++traces;
   // Shaders mostly hand in unit directions already; those are taken as they
   // are, since Embree traces in single precision, far coarser than the
-  // difference. A zero direction goes nowhere: it hits nothing.
+  // difference. Zero, non-finite and far-off rays are refused by the scene.
   const bool unit = std::fabs(Dot(ray.direction, ray.direction) - 1.0) <= 1e-12;
   const Vec direction = unit ? Vec(ray.direction) : Normalize(ray.direction);
-  if (Dot(direction, direction) == 0.0 || !Finite(ray.origin) || !(maxDistance > 0.0)) return false;
   const bool skipping = skip.id > 0 && static_cast<size_t>(skip.id) <= objects.size();
   const RayHit hit = embree.Intersect(ray.origin, direction, maxDistance,
                                       skipping ? static_cast<unsigned>(skip.id - 1) : RTC_INVALID_GEOMETRY_ID,
