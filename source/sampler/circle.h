@@ -8,6 +8,11 @@
 
 #include <array>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define TESSALINE_CIRCLE_PAIRS 1
+#endif
+
 struct CirclePoint {
   double cos;
   double sin;
@@ -51,21 +56,56 @@ constexpr std::array<CirclePoint, segments + 1> MakeTable() {
 
 inline constexpr std::array<CirclePoint, segments + 1> table = MakeTable();
 
+// The short series on the remainder a (|a| <= pi / 64), to a^7 and a^8: the
+// first omitted terms stay below 1e-17.
+constexpr double sin3 = -1.0 / 6, sin5 = 1.0 / 120, sin7 = -1.0 / 5040;
+constexpr double cos2 = -0.5, cos4 = 1.0 / 24, cos6 = -1.0 / 720, cos8 = 1.0 / 40320;
+constexpr double turn = 6.283185307179586;
+
 }  // namespace circle_detail
 
 // For t in [0, 1]; other t are outside what a pattern holds.
 inline CirclePoint PointOnCircle(double t) {
+  using namespace circle_detail;
   // Nearest table point k, and the exact remainder r in [-1/128, 1/128]:
   // below 1/128, k = 0 and r = t; above, t's spacing is fine enough to hold r.
-  const int k = static_cast<int>(t * circle_detail::segments + 0.5);
-  const double r = t - k * (1.0 / circle_detail::segments);
-  const double a = 6.283185307179586 * r;  // |a| <= pi / 64
+  const int k = static_cast<int>(t * segments + 0.5);
+  const double r = t - k * (1.0 / segments);
+  const double a = turn * r;
   const double a2 = a * a;
-  // Taylor series to a^7 and a^8: the first omitted terms stay below 1e-17.
-  const double s = a * (1.0 + a2 * (-1.0 / 6 + a2 * (1.0 / 120 + a2 * (-1.0 / 5040))));
-  const double c = 1.0 + a2 * (-0.5 + a2 * (1.0 / 24 + a2 * (-1.0 / 720 + a2 * (1.0 / 40320))));
-  const CirclePoint& p = circle_detail::table[k];
+  const double s = a * (1.0 + a2 * (sin3 + a2 * (sin5 + a2 * sin7)));
+  const double c = 1.0 + a2 * (cos2 + a2 * (cos4 + a2 * (cos6 + a2 * cos8)));
+  const CirclePoint& p = table[k];
   return {p.cos * c - p.sin * s, p.sin * c + p.cos * s};
 }
+
+#if TESSALINE_CIRCLE_PAIRS
+// Two points at once, lane i holding PointOnCircle(t_i) bit for bit: the same
+// operations in the same order, two lanes wide.
+struct CirclePair {
+  __m128d cos;
+  __m128d sin;
+};
+
+inline CirclePair PointsOnCircle(__m128d t) {
+  using namespace circle_detail;
+  const auto constant = [](double v) { return _mm_set1_pd(v); };
+  const __m128i k = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(t, constant(segments)), constant(0.5)));
+  const __m128d r = _mm_sub_pd(t, _mm_mul_pd(_mm_cvtepi32_pd(k), constant(1.0 / segments)));
+  const __m128d a = _mm_mul_pd(constant(turn), r);
+  const __m128d a2 = _mm_mul_pd(a, a);
+  __m128d s = _mm_add_pd(constant(sin5), _mm_mul_pd(a2, constant(sin7)));
+  s = _mm_add_pd(constant(sin3), _mm_mul_pd(a2, s));
+  s = _mm_mul_pd(a, _mm_add_pd(constant(1.0), _mm_mul_pd(a2, s)));
+  __m128d c = _mm_add_pd(constant(cos6), _mm_mul_pd(a2, constant(cos8)));
+  c = _mm_add_pd(constant(cos4), _mm_mul_pd(a2, c));
+  c = _mm_add_pd(constant(cos2), _mm_mul_pd(a2, c));
+  c = _mm_add_pd(constant(1.0), _mm_mul_pd(a2, c));
+  const __m128d p0 = _mm_loadu_pd(&table[_mm_cvtsi128_si32(k)].cos);
+  const __m128d p1 = _mm_loadu_pd(&table[_mm_cvtsi128_si32(_mm_shuffle_epi32(k, 1))].cos);
+  const __m128d pc = _mm_unpacklo_pd(p0, p1), ps = _mm_unpackhi_pd(p0, p1);
+  return {_mm_sub_pd(_mm_mul_pd(pc, c), _mm_mul_pd(ps, s)), _mm_add_pd(_mm_mul_pd(ps, c), _mm_mul_pd(pc, s))};
+}
+#endif
 
 #endif

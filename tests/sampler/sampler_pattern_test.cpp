@@ -268,6 +268,44 @@ TEST(PointOnCircle, AgreesWithTheLibrarysSineAndCosine) {
   EXPECT_EQ(PointOnCircle(1.0).cos, 1.0);
 }
 
+#if TESSALINE_CIRCLE_PAIRS
+TEST(PointOnCircle, PairsGiveEachLaneItsOwnPointBitForBit) {
+  // Table boundaries (1/128 either side of an entry), both ends, and a sweep.
+  std::vector<double> ts = {0.0, 1.0, 1.0 / 128, std::nextafter(1.0 / 128, 0.0), 3.0 / 128, 0.5, 0.999999};
+  for (int i = 0; i < 4000; ++i) ts.push_back(i / 4000.0 + 1e-7 * (i % 7));
+  for (size_t i = 0; i + 1 < ts.size(); ++i) {
+    const CirclePair pair = PointsOnCircle(_mm_set_pd(ts[i + 1], ts[i]));
+    alignas(16) double c[2], s[2];
+    _mm_store_pd(c, pair.cos);
+    _mm_store_pd(s, pair.sin);
+    for (int lane = 0; lane < 2; ++lane) {
+      const CirclePoint one = PointOnCircle(ts[i + lane]);
+      ASSERT_EQ(c[lane], one.cos) << ts[i + lane];
+      ASSERT_EQ(s[lane], one.sin) << ts[i + lane];
+    }
+  }
+}
+#endif
+
+// The directions are built two at a time where the processor allows; an odd
+// count leaves the last one to the single form. Both must give the formula's
+// direction for every index.
+TEST_F(SamplerSphere, EveryDirectionIsItsOwnPointsMapping) {
+  Sampler s(32, 17, SAMPLER_MULTIJITTERED);  // 25 directions: 12 pairs and one more
+  for (int set = 0; set < 50; ++set) {
+    s.Generate();
+    s.MapToSphere();
+    ASSERT_EQ(s.GetCount(), 25);
+    for (Int32 i = 0; i < 25; ++i) {
+      const SamplePoint p = s.GetSamples()[i];
+      const double z = 1.0 - 2.0 * p.x;
+      const double r = std::sqrt(1.0 - z * z);
+      const CirclePoint azimuth = PointOnCircle(p.y);
+      ASSERT_EQ(s.GetSphereSample(i), Vector(r * azimuth.cos, r * azimuth.sin, z)) << set << " " << i;
+    }
+  }
+}
+
 // Equal-area bins: bands of equal height in z (a sphere's zone area depends
 // only on its height) times equal sectors in phi. All tests use significance
 // alpha = 0.001 against the chi-squared critical value for bins - 1 degrees of
