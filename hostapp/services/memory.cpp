@@ -26,6 +26,65 @@ void Add(std::atomic<int64_t>& count, int64_t delta) {
 
 std::atomic<uint64_t> nextServiceId{1};
 
+// A render thread takes and gives back blocks of the same few sizes at every
+// sample, some of them past the sizes the C library keeps per thread. So each
+// thread keeps the last few blocks it released and hands them out again for
+// the same size. Under AddressSanitizer nothing is kept, so that the
+// sanitizer still sees every release and catches a use after it.
+class BlockCache {
+ public:
+  BlockCache() = default;
+  BlockCache(const BlockCache&) = delete;
+  BlockCache& operator=(const BlockCache&) = delete;
+  ~BlockCache() {
+    for (size_t i = 0; i < used; ++i) std::free(kept[i].raw);
+  }
+
+  // A kept block of exactly this many bytes, the latest kept first; or null.
+  void* Take(size_t bytes) {
+    for (size_t i = used; i-- > 0;) {
+      if (kept[i].bytes != bytes) continue;
+      void* raw = kept[i].raw;
+      Remove(i);
+      return raw;
+    }
+    return nullptr;
+  }
+  // Keeps the block, letting go of the longest kept one when full, so that
+  // the sizes the thread asks for now win over those of earlier work.
+  void Release(void* raw, size_t bytes) {
+    if (capacity == 0 || bytes > largestKept) {
+      std::free(raw);
+      return;
+    }
+    if (used == capacity) {
+      std::free(kept[0].raw);
+      Remove(0);
+    }
+    kept[used++] = {raw, bytes};
+  }
+
+ private:
+  void Remove(size_t i) {
+    for (--used; i < used; ++i) kept[i] = kept[i + 1];
+  }
+
+  struct Kept {
+    void* raw;
+    size_t bytes;
+  };
+#if defined(__SANITIZE_ADDRESS__)
+  static constexpr size_t capacity = 0;
+#else
+  static constexpr size_t capacity = 8;
+#endif
+  static constexpr size_t largestKept = 64 * 1024;
+  Kept kept[capacity > 0 ? capacity : 1] = {};
+  size_t used = 0;
+};
+
+thread_local BlockCache blockCache;
+
 }  // namespace
 
 MemoryService::MemoryService() : serviceId(nextServiceId++) {}
@@ -75,7 +134,9 @@ void* MemoryService::Alloc(int64_t size, const char*, int32_t) {
   if (TakeFailure()) return nullptr;
   const int64_t limit = sizeLimit.load(std::memory_order_relaxed);
   if (size <= 0 || size > largestBlock || (limit != 0 && size > limit)) return nullptr;
-  void* raw = std::malloc(sizeof(BlockHeader) + static_cast<size_t>(size));
+  const size_t bytes = sizeof(BlockHeader) + static_cast<size_t>(size);
+  void* raw = blockCache.Take(bytes);
+  if (raw == nullptr) raw = std::malloc(bytes);
   if (raw == nullptr) return nullptr;
   auto* header = static_cast<BlockHeader*>(raw);
   header->magic = liveMagic;
@@ -96,7 +157,7 @@ void MemoryService::Free(void* block) {
   ThreadCounts& mine = Mine();
   Add(mine.blocks, -1);
   Add(mine.bytes, -header->size);
-  std::free(header);
+  blockCache.Release(header, sizeof(BlockHeader) + static_cast<size_t>(header->size));
 }
 
 const HostMemoryApi* MemoryTable() {

@@ -1,5 +1,5 @@
 // The host allocator's counts when many threads allocate and free at once,
-// and blocks cross from one thread to another.
+// and blocks cross from one thread to another; the blocks a thread keeps.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -71,6 +71,32 @@ TEST(HostMemory, AFreshServiceStartsFromZero) {
   EXPECT_EQ(Memory().LiveBlocks(), 1);
   api.free(block);
   EXPECT_EQ(Memory().LiveBlocks(), 0);
+}
+
+// A thread keeps a few of the blocks it released for its next requests of the
+// same size. Keeping one must not hide a second release of it, nor hand it out
+// for another size.
+TEST(HostMemory, AKeptBlockIsStillReleasedOnceAndOnlyReusedForItsSize) {
+  tess::host::ResetServices();
+  const HostMemoryApi& api = *tess::host::MemoryTable();
+  void* records = api.alloc(1408, __FILE__, __LINE__);
+  api.free(records);
+  api.free(records);
+  EXPECT_EQ(Memory().ForeignFrees(), 1);
+  EXPECT_EQ(Memory().LiveBlocks(), 0);
+
+  void* other = api.alloc(256, __FILE__, __LINE__);
+  EXPECT_NE(other, records);
+  void* again = api.alloc(1408, __FILE__, __LINE__);
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer build keeps nothing
+  EXPECT_EQ(again, records);
+#endif
+  EXPECT_EQ(Memory().LiveBlocks(), 2);
+  EXPECT_EQ(Memory().LiveBytes(), 1408 + 256);
+  api.free(again);
+  api.free(other);
+  EXPECT_EQ(Memory().LiveBlocks(), 0);
+  EXPECT_EQ(Memory().ForeignFrees(), 1);
 }
 
 }  // namespace
