@@ -75,20 +75,23 @@ TEST(HostMemory, AFreshServiceStartsFromZero) {
 
 // A thread keeps a few of the blocks it released for its next requests of the
 // same size. Keeping one must not hide a second release of it, nor hand it out
-// for another size.
+// for another size. The sanitizer build keeps nothing: there a second release
+// is the sanitizer's to catch.
 TEST(HostMemory, AKeptBlockIsStillReleasedOnceAndOnlyReusedForItsSize) {
   tess::host::ResetServices();
   const HostMemoryApi& api = *tess::host::MemoryTable();
   void* records = api.alloc(1408, __FILE__, __LINE__);
   api.free(records);
+#if !defined(__SANITIZE_ADDRESS__)
   api.free(records);
   EXPECT_EQ(Memory().ForeignFrees(), 1);
+#endif
   EXPECT_EQ(Memory().LiveBlocks(), 0);
 
   void* other = api.alloc(256, __FILE__, __LINE__);
   EXPECT_NE(other, records);
   void* again = api.alloc(1408, __FILE__, __LINE__);
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer build keeps nothing
+#if !defined(__SANITIZE_ADDRESS__)
   EXPECT_EQ(again, records);
 #endif
   EXPECT_EQ(Memory().LiveBlocks(), 2);
@@ -96,7 +99,6 @@ TEST(HostMemory, AKeptBlockIsStillReleasedOnceAndOnlyReusedForItsSize) {
   api.free(again);
   api.free(other);
   EXPECT_EQ(Memory().LiveBlocks(), 0);
-  EXPECT_EQ(Memory().ForeignFrees(), 1);
 }
 
 }  // namespace
