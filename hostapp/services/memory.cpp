@@ -53,7 +53,7 @@ class BlockCache {
   // Keeps the block, letting go of the longest kept one when full, so that
   // the sizes the thread asks for now win over those of earlier work.
   void Release(void* raw, size_t bytes) {
-    if (capacity == 0 || bytes > largestKept) {
+    if (bytes > largestKept) {
       std::free(raw);
       return;
     }
@@ -73,13 +73,13 @@ class BlockCache {
     void* raw;
     size_t bytes;
   };
-#if defined(__SANITIZE_ADDRESS__)
-  static constexpr size_t capacity = 0;
-#else
   static constexpr size_t capacity = 8;
-#endif
+#if defined(__SANITIZE_ADDRESS__)
+  static constexpr size_t largestKept = 0;  // keeps nothing
+#else
   static constexpr size_t largestKept = 64 * 1024;
-  Kept kept[capacity > 0 ? capacity : 1] = {};
+#endif
+  Kept kept[capacity] = {};
   size_t used = 0;
 };
 
