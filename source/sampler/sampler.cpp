@@ -27,6 +27,30 @@ Int32 RunTarget(Int32 m, Int32 i, double u) {
   return static_cast<double>(whole) < target ? whole + 1 : whole;
 }
 
+Vector DirectionAt(const SamplePoint& p) {
+  const double z = 1.0 - 2.0 * p.x;
+  const double r = std::sqrt(1.0 - z * z);
+  const CirclePoint azimuth = PointOnCircle(p.y);
+  return Vector(r * azimuth.cos, r * azimuth.sin, z);
+}
+
+#if TESSALINE_CIRCLE_PAIRS
+// Two directions at once, each equal to DirectionAt's bit for bit.
+void DirectionsAt(const SamplePoint* p, Vector* out) {
+  const __m128d one = _mm_set1_pd(1.0);
+  const __m128d x = _mm_set_pd(p[1].x, p[0].x);
+  const __m128d z = _mm_sub_pd(one, _mm_mul_pd(_mm_set1_pd(2.0), x));
+  const __m128d r = _mm_sqrt_pd(_mm_sub_pd(one, _mm_mul_pd(z, z)));
+  const CirclePair azimuth = PointsOnCircle(_mm_set_pd(p[1].y, p[0].y));
+  alignas(16) double cx[2], cy[2], cz[2];
+  _mm_store_pd(cx, _mm_mul_pd(r, azimuth.cos));
+  _mm_store_pd(cy, _mm_mul_pd(r, azimuth.sin));
+  _mm_store_pd(cz, z);
+  out[0] = Vector(cx[0], cy[0], cz[0]);
+  out[1] = Vector(cx[1], cy[1], cz[1]);
+}
+#endif
+
 }  // namespace
 
 Sampler::Sampler(Int32 sampleCount, std::uint32_t seed, Int32 samplerMode) : count(sampleCount), mode(samplerMode) {
@@ -184,34 +208,6 @@ Float Sampler::RadicalInverse(Int32 i) {
   }
   return sum;
 }
-
-namespace {
-
-Vector DirectionAt(const SamplePoint& p) {
-  const double z = 1.0 - 2.0 * p.x;
-  const double r = std::sqrt(1.0 - z * z);
-  const CirclePoint azimuth = PointOnCircle(p.y);
-  return Vector(r * azimuth.cos, r * azimuth.sin, z);
-}
-
-#if TESSALINE_CIRCLE_PAIRS
-// Two directions at once, each equal to DirectionAt's bit for bit.
-void DirectionsAt(const SamplePoint* p, Vector* out) {
-  const __m128d one = _mm_set1_pd(1.0);
-  const __m128d x = _mm_set_pd(p[1].x, p[0].x);
-  const __m128d z = _mm_sub_pd(one, _mm_mul_pd(_mm_set1_pd(2.0), x));
-  const __m128d r = _mm_sqrt_pd(_mm_sub_pd(one, _mm_mul_pd(z, z)));
-  const CirclePair azimuth = PointsOnCircle(_mm_set_pd(p[1].y, p[0].y));
-  alignas(16) double cx[2], cy[2], cz[2];
-  _mm_store_pd(cx, _mm_mul_pd(r, azimuth.cos));
-  _mm_store_pd(cy, _mm_mul_pd(r, azimuth.sin));
-  _mm_store_pd(cz, z);
-  out[0] = Vector(cx[0], cy[0], cz[0]);
-  out[1] = Vector(cx[1], cy[1], cz[1]);
-}
-#endif
-
-}  // namespace
 
 void Sampler::MapToSphere() {
   if (count <= 0 || samples == nullptr) return;
