@@ -1,17 +1,33 @@
 #!/usr/bin/env bash
-# Builds docs/manual.pdf from docs/manual/manual.txt. Pictures come from the
-# stand-in host (tessaline-host panel / render) when the build has it and the
-# command works; the other picture slots are left marked in the PDF.
+# Builds docs/manual.pdf from docs/manual/manual.md: the stand-in host renders
+# the pictures, marked turns the Markdown into HTML and weasyprint typesets it
+# with docs/manual/manual.css. Installs what it needs from Debian when missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALINE_BUILD_DIR:-$root/build}
+export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 
-if ! /usr/bin/python3 -c 'import PIL' 2>/dev/null; then
-  echo "make_manual: installing python3-pil" >&2
+missing=()
+command -v weasyprint >/dev/null || missing+=(weasyprint)
+node -e 'require("marked")' 2>/dev/null || missing+=(node-marked)
+fc-list | grep -q DejaVuSans || missing+=(fonts-dejavu-core)
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "make_manual: installing ${missing[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends python3-pil >/dev/null
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-exec /usr/bin/python3 "$root/scripts/make_manual.py" --root "$root" --host "$build/tessaline-host" \
-  --source "$root/docs/manual/manual.txt" --images "$root/docs/manual/images" --output "$root/docs/manual.pdf"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  echo "make_manual: no build in $build; run scripts/build.sh first" >&2
+  exit 1
+fi
+# The pictures show what this tree's module does.
+cmake --build "$build" --target tessaline-host tessaline >/dev/null
+
+cd "$root"
+mkdir -p "$build/manual"
+node scripts/manual_html.js docs/manual/manual.md "$build/tessaline-host" "$(scripts/manual_hash.sh)" \
+  "$build/manual/manual.html"
+weasyprint --base-url docs/manual/ "$build/manual/manual.html" docs/manual.pdf
+echo "make_manual: wrote docs/manual.pdf"

@@ -9,6 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libembree-dev libtinyobjloader-dev
   libtiff-dev libpng-dev
+  poppler-utils
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine64
 )
