@@ -5,12 +5,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALINE_BUILD_DIR:-$root/build}
-export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+# Debian installs Node modules there; Node from other builds does not look there by itself.
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
 missing=()
 command -v weasyprint >/dev/null || missing+=(weasyprint)
 node -e 'require("marked")' 2>/dev/null || missing+=(node-marked)
-fc-list | grep -q DejaVuSans || missing+=(fonts-dejavu-core)
+[ -f /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ] || missing+=(fonts-dejavu-core)
 if [ ${#missing[@]} -ne 0 ]; then
   echo "make_manual: installing ${missing[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive

@@ -8,7 +8,9 @@
 //   <!-- picture: render docs/manual/scenes/x.json --width 480 --height 270 -->
 //   ![Caption](images/x.png)
 //
-// The host is called with those arguments plus `-o` and the image's path. The
+// The host is called with those arguments plus `-o` and the image's path.
+// Commands of pictures with Soft Edge's Sampling method add `--threads 1`: its
+// noise follows the threads, and one thread gives the same picture every time. The
 // text before the first `##` heading is the cover (title, subtitle, a line
 // "Version X"); the contents list is made from the `##` and `###` headings.
 'use strict';
