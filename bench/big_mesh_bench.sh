@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 
 cat >"$work/plane.json" <<'JSON'
 {"camera": {"position": [0, 6, 7], "target": [0, 0, 0], "fov": 40},
- "image": {"width": 320, "height": 240, "samples": 1},
+ "image": {"width": 320, "height": 240, "samples": 4},
  "objects": [{"name": "plane", "mesh": {"primitive": "plane", "size": 10, "segments": 1000}, "rotation": [0, 20, 0],
    "material": {"color": {"shader": "DrawEdge", "params": {"DRAWEDGE_WIDTH": 0.002}},
                 "normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.003}}}}]}

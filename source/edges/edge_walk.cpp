@@ -59,7 +59,9 @@ const SharedFaceNormals::Entry* SharedFaceNormals::Find(const RayObject* object,
 }
 
 const HostVector* SharedFaceNormals::For(const RayObject* object) {
-  if (const Entry* e = Find(object, published.load(std::memory_order_acquire))) return e->normals;
+  const Int32 seen = published.load(std::memory_order_acquire);
+  if (const Entry* e = Find(object, seen)) return e->normals;
+  if (seen == capacity) return nullptr;  // full until the render ends: no lock to wait for
   const std::lock_guard<std::mutex> hold(building);
   const Int32 count = published.load(std::memory_order_relaxed);
   if (const Entry* e = Find(object, count)) return e->normals;  // built while this thread waited
