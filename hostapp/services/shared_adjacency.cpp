@@ -1,5 +1,6 @@
 #include "hostapp/services/shared_adjacency.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -45,22 +46,29 @@ class Registry {
   // new one, which replaces a stale entry for later requests.
   std::shared_ptr<Entry> Find(const Source& s, bool fresh) {
     const std::lock_guard<std::mutex> hold(lock);
-    std::weak_ptr<Entry>& slot = entries[s];
-    std::shared_ptr<Entry> entry = fresh ? nullptr : slot.lock();
-    if (entry != nullptr) return entry;
+    if (!fresh) {
+      const auto found = entries.find(s);
+      if (found != entries.end())
+        if (std::shared_ptr<Entry> entry = found->second.lock()) return entry;
+    }
     ForgetFreed();
-    entry = std::make_shared<Entry>();
-    entries[s] = entry;  // the sweep may have dropped `slot`
+    auto entry = std::make_shared<Entry>();
+    entries[s] = entry;
     return entry;
   }
 
  private:
+  // Entries of freed tables are dropped once the map has doubled since the
+  // last sweep, so that sweeping costs a constant per entry made.
   void ForgetFreed() {
+    if (entries.size() < sweepAt) return;
     for (auto it = entries.begin(); it != entries.end();) it = it->second.expired() ? entries.erase(it) : std::next(it);
+    sweepAt = std::max<size_t>(64, 2 * entries.size());
   }
 
   std::mutex lock;
   std::map<Source, std::weak_ptr<Entry>> entries;
+  size_t sweepAt = 64;
 };
 
 Registry& Tables() {
