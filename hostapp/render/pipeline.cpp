@@ -86,6 +86,7 @@ RenderOutcome RenderScene(const Scene& scene, const RenderSettings& settings, co
   const RenderContext context{scene, objects, embree, tracer};
 
   start = Clock::now();
+  const host::AdjacencyRetention keepTables;
   const uint64_t buildsBefore = host::AdjacencyBuilds();
   outcome.error = PrepareShaders(scene, settings.threads);
   outcome.phases.push_back({"prepare shaders", Since(start)});

@@ -54,7 +54,22 @@ class Registry {
     ForgetFreed();
     auto entry = std::make_shared<Entry>();
     entries[s] = entry;
+    if (retentions > 0) retained.push_back(entry);
     return entry;
+  }
+
+  void Retain() {
+    const std::lock_guard<std::mutex> hold(lock);
+    ++retentions;
+  }
+
+  // The retained entries, to be let go outside the lock, once the last
+  // retention ends.
+  std::vector<std::shared_ptr<Entry>> EndRetention() {
+    std::vector<std::shared_ptr<Entry>> released;
+    const std::lock_guard<std::mutex> hold(lock);
+    if (--retentions == 0) released.swap(retained);
+    return released;
   }
 
  private:
@@ -69,6 +84,8 @@ class Registry {
   std::mutex lock;
   std::map<Source, std::weak_ptr<Entry>> entries;
   size_t sweepAt = 64;
+  int retentions = 0;
+  std::vector<std::shared_ptr<Entry>> retained;
 };
 
 Registry& Tables() {
@@ -109,6 +126,14 @@ SharedAdjacency AcquireAdjacency(int32_t pointCount, const HostPolygon* polygons
   auto own = std::make_shared<Entry>();
   Fill(*own, source);
   return Share(own);
+}
+
+AdjacencyRetention::AdjacencyRetention() {
+  Tables().Retain();
+}
+
+AdjacencyRetention::~AdjacencyRetention() {
+  Tables().EndRetention();  // the tables go with the returned holders
 }
 
 uint64_t AdjacencyBuilds() {

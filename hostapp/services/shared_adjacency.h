@@ -27,6 +27,20 @@ struct SharedAdjacency {
 // Many threads may ask at once; the first builds and the others wait for it.
 SharedAdjacency AcquireAdjacency(int32_t pointCount, const HostPolygon* polygons, int32_t polygonCount);
 
+// While one lives, every table handed out stays built even while no handle
+// holds it: threads that take turns between objects could otherwise all let go
+// of one object's table at the same moment, and the next request would build
+// it again. The renderer keeps one from shader preparation to release, so
+// that a render builds each object's table once; the tables are freed when
+// the last retention ends and their last handle lets go.
+class AdjacencyRetention {
+ public:
+  AdjacencyRetention();
+  ~AdjacencyRetention();
+  AdjacencyRetention(const AdjacencyRetention&) = delete;
+  AdjacencyRetention& operator=(const AdjacencyRetention&) = delete;
+};
+
 // Tables built since the program started. Requests answered by a shared
 // table do not count, so a render should add one per object it shades.
 uint64_t AdjacencyBuilds();

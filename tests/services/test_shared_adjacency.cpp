@@ -96,4 +96,20 @@ TEST(SharedAdjacency, AnotherPointCountIsAnotherTable) {
   EXPECT_EQ(fewer.Polys(3, 4), P(-1, -1));
 }
 
+TEST(SharedAdjacency, ARetentionKeepsTablesBuiltWhileNoHandleHoldsThem) {
+  const std::vector<HostPolygon> strip = Strip(3);
+  Handle h;
+  const uint64_t before = AdjacencyBuilds();
+  {
+    const tess::host::AdjacencyRetention keep;
+    ASSERT_TRUE(h.Init(8, strip));
+    Api().flush(h.n);
+    ASSERT_TRUE(h.Init(8, strip));
+    EXPECT_EQ(AdjacencyBuilds() - before, 1u);
+    Api().flush(h.n);
+  }
+  ASSERT_TRUE(h.Init(8, strip));
+  EXPECT_EQ(AdjacencyBuilds() - before, 2u) << "freed when the retention ended";
+}
+
 }  // namespace

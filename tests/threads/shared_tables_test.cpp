@@ -92,6 +92,7 @@ class SharedTables : public EdgeTest {
 
     std::vector<host::SampleContext> contexts(threadCount);
     for (int t = 0; t < threadCount; ++t) contexts[t] = host::SampleContext{t, nullptr};
+    const host::AdjacencyRetention keepTables;  // as the renderer keeps them
     const uint64_t buildsBefore = host::AdjacencyBuilds();
     ASSERT_EQ(shader.InitRender(&s, HostInitRender{}), 0);
     std::vector<std::vector<Vector>> results(threadCount);
