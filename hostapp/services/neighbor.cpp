@@ -161,10 +161,14 @@ void AdjacencyTable::EdgePolys(int32_t a, int32_t b, int32_t* first, int32_t* se
 }
 
 bool HostNeighbor::Build(int32_t pointCount, const HostPolygon* polygons, int32_t polygonCount) {
-  table.reset();
   // Input that builds no table at all is not worth a look in the shared ones.
-  if (pointCount < 0 || polygonCount < 0 || (polygonCount > 0 && polygons == nullptr)) return false;
-  if (polygonCount == 0) return true;
+  const bool valid = pointCount >= 0 && polygonCount >= 0 && (polygonCount == 0 || polygons != nullptr);
+  if (!valid || polygonCount == 0) {
+    table.reset();
+    return valid;
+  }
+  // Acquired while the old table is still held, so that a handle built again
+  // from the same polygons finds its own table instead of freeing it first.
   tess::host::SharedAdjacency shared = tess::host::AcquireAdjacency(pointCount, polygons, polygonCount);
   table = std::move(shared.table);
   return shared.complete;
