@@ -22,7 +22,7 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
       ->check(CLI::Range(1, render::maxThreads));
   cmd->add_option("--normals", request->normals, "Also write the shading normals as colours to this PNG");
   cmd->add_flag("--stats", request->stats,
-                "Print times per phase, samples/s, rays/s and bare Embree rays for comparison");
+                "Print times per phase, samples/s, rays/s, adjacency tables built and bare Embree rays for comparison");
   cmd->add_option("--bare-ray-length", request->bareRayLength, "With --stats: length of the bare short rays")
       ->check(CLI::PositiveNumber);
   return [request, &common] {

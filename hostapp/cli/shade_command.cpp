@@ -5,6 +5,7 @@
 
 #include "hostapp/cli/commands.h"
 #include "hostapp/render/probe.h"
+#include "hostapp/resources/input_file.h"
 
 namespace tess::cli {
 
@@ -17,10 +18,15 @@ CommandRunner AddShadeCommand(CLI::App& app, const CommonOptions& common) {
   CLI::App* cmd = app.add_subcommand(
       "shade", "Call a scene object's material shader once per JSON input line and print the colour it returns.");
   cmd->add_option("scene", options->scene, "Scene file (JSON)")->required();
-  cmd->add_option("--input", options->input, "JSON lines to read (default: standard input)");
+  cmd->add_option("--input", options->input, "JSON lines to read: a file or a pipe (default: standard input)");
   return [options, &common] {
     if (options->input.empty())
       return render::RunShade(common.modulePath, options->scene, std::cin, std::cout, std::cerr);
+    const std::string refused = resources::CheckStreamInput(options->input, resources::maxTextInputBytes);
+    if (!refused.empty()) {
+      std::cerr << "error: " << refused << '\n';
+      return 1;
+    }
     std::ifstream in(options->input);
     if (!in) {
       std::cerr << "error: " << options->input << ": cannot open the input file\n";

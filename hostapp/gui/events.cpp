@@ -2,8 +2,8 @@
 
 #include <charconv>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "hostapp/resources/input_file.h"
 
 namespace tess::gui {
 namespace {
@@ -91,13 +91,11 @@ EventScript ParseEvents(std::string_view text, const std::string& fileName) {
 
 EventScript ReadEvents(const std::string& path) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return Fail(path, 0, "no such events file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Fail(path, 0, "cannot read the events file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return Fail(path, 0, "cannot read the events file");
-  return ParseEvents(text.str(), path);
+  if (!std::filesystem::exists(path, ec)) return Fail(path, 0, "no such events file");
+  std::string text;
+  EventScript failed;
+  if (!resources::ReadInputFile(path, resources::maxTextInputBytes, text, failed.error)) return failed;
+  return ParseEvents(text, path);
 }
 
 }  // namespace tess::gui

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "hostapp/render/out_of_memory.h"
+
 namespace tess::render {
 namespace {
 
@@ -90,6 +92,11 @@ bool EmbreeScene::Build(const std::vector<RenderObject>& objects) {
         static_cast<unsigned*>(rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT4,
                                                        4 * sizeof(unsigned), static_cast<size_t>(o.polygonCount)));
     if (vertices == nullptr || quads == nullptr) {
+      const uint64_t bytes = 12 * uint64_t(o.pointCount) + 16 * uint64_t(o.polygonCount);
+      const std::lock_guard<std::mutex> lock(errorLock);
+      error = NotEnoughMemory("the ray tracer's copy of object " + std::to_string(id) + " (" +
+                                  std::to_string(o.polygonCount) + " polygons)",
+                              bytes);
       rtcReleaseGeometry(geometry);
       return false;
     }

@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "hostapp/render/camera.h"
+#include "hostapp/render/out_of_memory.h"
 #include "hostapp/render/vec.h"
+#include "hostapp/services/shared_adjacency.h"
 
 namespace tess::render {
 namespace {
@@ -66,7 +68,13 @@ BareRayTimes MeasureBareRays(const Scene& scene, const EmbreeScene& embree, cons
 RenderOutcome RenderScene(const Scene& scene, const RenderSettings& settings, const BareRaySettings& bare) {
   RenderOutcome outcome;
   auto start = Clock::now();
-  const std::vector<RenderObject> objects = MakeRenderObjects(scene);
+  std::vector<RenderObject> objects;
+  try {
+    objects = MakeRenderObjects(scene);
+  } catch (const OutOfMemory& e) {
+    outcome.error = e.what();
+    return outcome;
+  }
   EmbreeScene embree;
   const bool built = embree.Build(objects);
   outcome.phases.push_back({"build the Embree scene", Since(start)});
@@ -78,17 +86,25 @@ RenderOutcome RenderScene(const Scene& scene, const RenderSettings& settings, co
   const RenderContext context{scene, objects, embree, tracer};
 
   start = Clock::now();
+  const host::AdjacencyRetention keepTables;
+  const uint64_t buildsBefore = host::AdjacencyBuilds();
   outcome.error = PrepareShaders(scene, settings.threads);
   outcome.phases.push_back({"prepare shaders", Since(start)});
   if (!outcome.error.empty()) return outcome;
 
-  outcome.frame = RenderFrame(context, settings);
+  try {
+    outcome.frame = RenderFrame(context, settings);
+  } catch (const OutOfMemory& e) {
+    outcome.error = e.what();
+  }
   outcome.phases.push_back({"render", outcome.frame.stats.seconds});
 
   start = Clock::now();
   FreeShaders(scene);
   outcome.phases.push_back({"free shaders", Since(start)});
-  if (!embree.Error().empty()) outcome.error = embree.Error();
+  outcome.frame.stats.adjacencyBuilds = host::AdjacencyBuilds() - buildsBefore;
+  if (outcome.error.empty() && !embree.Error().empty()) outcome.error = embree.Error();
+  if (!outcome.error.empty()) return outcome;
   if (bare.measure) outcome.bare = MeasureBareRays(scene, embree, settings, bare);
   return outcome;
 }

@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <limits>
 #include <istream>
+#include <stdexcept>
+#include <streambuf>
 #include <ostream>
 
 #include "hostapp/render/channels.h"
 #include "hostapp/render/json_access.h"
+#include "hostapp/render/json_limits.h"
 #include "hostapp/render/module_host.h"
+#include "hostapp/render/out_of_memory.h"
 #include "hostapp/render/renderer.h"
 #include "hostapp/render/scene_reader.h"
 #include "hostapp/render/shading.h"
@@ -123,15 +127,44 @@ std::string ColourLine(const Vec& c) {
   return "{\"color\": [" + Component(c.x) + ", " + Component(c.y) + ", " + Component(c.z) + "]}";
 }
 
+enum class LineRead { Line, End, TooLong };
+
+// One line without its newline; a line that outgrows maxProbeLineBytes is
+// not read further, so that an input without newlines cannot take all memory.
+LineRead ReadBoundedLine(std::istream& in, std::string& line) {
+  line.clear();
+  std::streambuf* buffer = in.rdbuf();
+  for (int c = buffer->sbumpc(); c != std::char_traits<char>::eof(); c = buffer->sbumpc()) {
+    if (c == '\n') return LineRead::Line;
+    if (line.size() == maxProbeLineBytes) return LineRead::TooLong;
+    line.push_back(static_cast<char>(c));
+  }
+  return line.empty() ? LineRead::End : LineRead::Line;
+}
+
+void ReportBadLine(int number, const std::string& reason, std::ostream& out, std::ostream& err) {
+  const std::string message = "line " + std::to_string(number) + ": " + Printable(reason);
+  err << "error: " << message << '\n';
+  out << Json{{"error", message}}.dump() << '\n';
+}
+
 }  // namespace
 
 int ProbeLines(const ProbeWorld& world, std::istream& in, std::ostream& out, std::ostream& err) {
   int bad = 0;
   std::string text;
-  for (int number = 1; std::getline(in, text); ++number) {
+  for (int number = 1;; ++number) {
+    const LineRead read = ReadBoundedLine(in, text);
+    if (read == LineRead::End) break;
+    if (read == LineRead::TooLong) {
+      // The rest of the line may never end, so the run stops here.
+      ReportBadLine(number, "longer than " + std::to_string(maxProbeLineBytes) + " bytes", out, err);
+      return bad + 1;
+    }
     if (text.find_first_not_of(" \t\r") == std::string::npos) continue;
     std::string error;
     try {
+      if (LineNestedTooDeep(text) != 0) throw std::runtime_error(NestedTooDeepReason());
       out << ColourLine(Probe(world, Json::parse(text))) << '\n';
       continue;
     } catch (const Json::parse_error&) {
@@ -140,9 +173,7 @@ int ProbeLines(const ProbeWorld& world, std::istream& in, std::ostream& out, std
       error = e.what();
     }
     ++bad;
-    const std::string message = "line " + std::to_string(number) + ": " + Printable(error);
-    err << "error: " << message << '\n';
-    out << Json{{"error", message}}.dump() << '\n';
+    ReportBadLine(number, error, out, err);
   }
   return bad;
 }
@@ -171,7 +202,13 @@ int RunShade(const std::string& modulePath, const std::string& scenePath, std::i
   ModuleHost module;
   int bad = 0;
   std::string error = module.Start(modulePath);
-  if (error.empty()) error = ShadeWithModule(scenePath, in, out, err, bad);
+  try {
+    if (error.empty()) error = ShadeWithModule(scenePath, in, out, err, bad);
+  } catch (const OutOfMemory& e) {
+    error = e.what();
+  } catch (const std::bad_alloc&) {
+    error = "not enough memory for the scene";
+  }
   const std::string finish = module.Finish();
   if (error.empty()) error = finish;
   if (!error.empty()) err << "error: " << error << '\n';

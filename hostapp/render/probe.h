@@ -3,6 +3,7 @@
 #ifndef TESSALINE_HOSTAPP_RENDER_PROBE_H
 #define TESSALINE_HOSTAPP_RENDER_PROBE_H
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct ProbeWorld {
   const std::vector<RenderObject>& objects;
   const EmbreeTracer& tracer;
 };
+
+// Longer lines are refused, and the input is read no further.
+constexpr size_t maxProbeLineBytes = 1024 * 1024;
 
 // Evaluates JSON lines until the end of input; returns how many were bad.
 int ProbeLines(const ProbeWorld& world, std::istream& in, std::ostream& out, std::ostream& err);

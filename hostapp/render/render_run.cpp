@@ -7,6 +7,7 @@
 
 #include "hostapp/render/demo_scene.h"
 #include "hostapp/render/module_host.h"
+#include "hostapp/render/out_of_memory.h"
 #include "hostapp/render/pipeline.h"
 #include "hostapp/render/scene_reader.h"
 
@@ -55,6 +56,9 @@ void PrintStats(std::ostream& out, const RenderOutcome& o, const RenderSettings&
                 static_cast<unsigned long long>(rays), Count(rays) / t, static_cast<unsigned long long>(st.cameraRays),
                 static_cast<unsigned long long>(st.shadowRays), static_cast<unsigned long long>(st.shaderTraces));
   out << line;
+  std::snprintf(line, sizeof line, "adjacency builds         %10llu\n",
+                static_cast<unsigned long long>(st.adjacencyBuilds));
+  out << line;
   const BareRayTimes& b = o.bare;
   if (b.cameraRays > 0) {
     std::snprintf(line, sizeof line, "bare camera ray          %10.1f ns  (%llu rays, one thread)\n",
@@ -66,6 +70,12 @@ void PrintStats(std::ostream& out, const RenderOutcome& o, const RenderSettings&
                   b.shortSeconds * 1e9 / Count(b.shortRays), static_cast<unsigned long long>(b.shortRays));
     out << line;
   }
+}
+
+Image8 PngBytes(const Image& image, bool encodeSrgb) {
+  const uint64_t bytes = 3 * static_cast<uint64_t>(image.width) * static_cast<uint64_t>(image.height);
+  return Allocate("the PNG data of " + std::to_string(image.width) + " x " + std::to_string(image.height) + " pixels",
+                  bytes, [&] { return ToBytes(image, encodeSrgb); });
 }
 
 // Everything between module start and end, so that the scene's nodes are
@@ -86,12 +96,24 @@ std::string RenderWithModule(const RenderRequest& r, std::ostream& out,
   if (!outcome.error.empty()) return outcome.error;
 
   start = Clock::now();
-  std::string error = WritePng(r.output, ToBytes(outcome.frame.color, true));
-  if (error.empty() && !r.normals.empty()) error = WritePng(r.normals, ToBytes(outcome.frame.normals, false));
+  std::string error = WritePng(r.output, PngBytes(outcome.frame.color, true));
+  if (error.empty() && !r.normals.empty()) error = WritePng(r.normals, PngBytes(outcome.frame.normals, false));
   phases.push_back({"write images", Since(start)});
   outcome.phases = phases;
   if (r.stats) PrintStats(out, outcome, settings);
   return error;
+}
+
+// Whatever else runs out of memory is still one line, if without a size.
+std::string RenderOrReport(const RenderRequest& r, std::ostream& out,
+                           std::vector<std::pair<std::string, double>>& phases) {
+  try {
+    return RenderWithModule(r, out, phases);
+  } catch (const OutOfMemory& e) {
+    return e.what();
+  } catch (const std::bad_alloc&) {
+    return "not enough memory to render the scene";
+  }
 }
 
 }  // namespace
@@ -102,7 +124,7 @@ int RunRender(const RenderRequest& r, std::ostream& out, std::ostream& err) {
   ModuleHost module;
   std::string error = module.Start(r.modulePath);
   phases.push_back({"start the module", Since(start)});
-  if (error.empty()) error = RenderWithModule(r, out, phases);
+  if (error.empty()) error = RenderOrReport(r, out, phases);
   const std::string finish = module.Finish();
   if (error.empty()) error = finish;
   if (!error.empty()) {

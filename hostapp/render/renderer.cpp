@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "hostapp/render/camera.h"
+#include "hostapp/render/out_of_memory.h"
 #include "hostapp/render/vec.h"
 
 namespace tess::render {
@@ -58,6 +59,13 @@ void Work(Job& job, int32_t threadIndex, WorkerCounts& counts) {
   counts = WorkerCounts{shader.shadedSamples, shader.cameraRays, shader.shadowRays, EmbreeTracer::TakeThreadCount()};
 }
 
+Image NewImage(const RenderSettings& s, const std::string& what) {
+  const uint64_t bytes =
+      uint64_t{sizeof(HostVector)} * static_cast<uint64_t>(s.width) * static_cast<uint64_t>(s.height);
+  return Allocate(what + " of " + std::to_string(s.width) + " x " + std::to_string(s.height) + " pixels", bytes,
+                  [&] { return Image(s.width, s.height); });
+}
+
 void ShowProgress(int done, int total) {
   const int width = 40, filled = total > 0 ? done * width / total : width;
   std::fprintf(stderr, "\rrendering [%.*s%*s] %3d%%", filled,
@@ -69,8 +77,8 @@ void ShowProgress(int done, int total) {
 
 Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) {
   Frame frame;
-  frame.color = Image(settings.width, settings.height);
-  if (settings.normals) frame.normals = Image(settings.width, settings.height);
+  frame.color = NewImage(settings, "the image");
+  if (settings.normals) frame.normals = NewImage(settings, "the normals image");
   const CameraSetup& view = context.scene.camera;
   Job job{context,
           settings,

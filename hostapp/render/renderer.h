@@ -28,6 +28,9 @@ struct RenderStats {
   uint64_t cameraRays = 0;
   uint64_t shadowRays = 0;
   uint64_t shaderTraces = 0;  // traces the shaders asked for
+  // Adjacency tables the host built from shader preparation to release:
+  // one per shaded polygon object, however many threads shade it.
+  uint64_t adjacencyBuilds = 0;
   double seconds = 0.0;
   int threadsStarted = 0;
 };
@@ -38,6 +41,7 @@ struct Frame {
   RenderStats stats;
 };
 
+// Throws OutOfMemory when the images do not fit.
 Frame RenderFrame(const RenderContext& context, const RenderSettings& settings);
 
 // Render preparation of every channel's node, in scene order. On a failure

@@ -1,14 +1,14 @@
 #include "hostapp/render/scene_reader.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "hostapp/render/json_access.h"
+#include "hostapp/render/json_limits.h"
 #include "hostapp/render/obj_reader.h"
 #include "hostapp/render/primitives.h"
 #include "hostapp/render/shader_reader.h"
 #include "hostapp/render/transform.h"
+#include "hostapp/resources/input_file.h"
 
 namespace tess::render {
 namespace {
@@ -97,7 +97,7 @@ Mesh ReadMesh(const Json& j, const std::string& path, const fs::path& folder) {
     fs::path file = ReadString(j["file"], Member(path, "file"));
     if (file.is_relative()) file = folder / file;
     std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) throw JsonError(Member(path, "file"), "no such mesh file " + file.string());
+    if (!fs::exists(file, ec)) throw JsonError(Member(path, "file"), "no such mesh file " + file.string());
     MeshResult read = ReadObj(file.string());
     if (!read.ok()) throw std::runtime_error(read.error);  // already "file:line: reason"
     return std::move(read.mesh);
@@ -202,6 +202,8 @@ std::string SyntaxReason(const std::string& what) {
 
 SceneResult ReadSceneOrFail(const std::string& text, const std::string& folder, const std::string& label) {
   SceneResult result;
+  result.error = CheckJsonDepth(text, label);
+  if (!result.error.empty()) return result;
   Json doc;
   try {
     doc = Json::parse(text);
@@ -223,6 +225,9 @@ SceneResult ReadSceneOrFail(const std::string& text, const std::string& folder, 
   } catch (const JsonError& e) {
     result.error = label + ": " + e.what();
     return result;
+  } catch (const std::bad_alloc&) {
+    result.error = label + ": not enough memory for the scene's meshes";
+    return result;
   } catch (const std::exception& e) {
     result.error = e.what();
     return result;
@@ -241,11 +246,10 @@ SceneResult ReadSceneText(const std::string& text, const std::string& folder, co
 }
 
 SceneResult ReadSceneFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return SceneResult{nullptr, Printable(path) + ": cannot open the scene file"};
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ReadSceneText(text.str(), fs::absolute(path).parent_path().string(), path);
+  std::string text, error;
+  if (!resources::ReadInputFile(path, resources::maxTextInputBytes, text, error))
+    return SceneResult{nullptr, Printable(error)};
+  return ReadSceneText(text, fs::absolute(path).parent_path().string(), path);
 }
 
 }  // namespace tess::render

@@ -20,7 +20,7 @@ struct RenderObject {
 };
 
 // One per scene object, in scene order, so that an object's index is its
-// Embree geometry id.
+// Embree geometry id. Throws OutOfMemory when an object's normals do not fit.
 std::vector<RenderObject> MakeRenderObjects(const Scene& scene);
 
 // The polygon's own normal, wound as the module winds it: for a quad the

@@ -29,6 +29,12 @@ std::string CheckInputFile(const std::string& path, std::uint64_t maxBytes) {
   return {};
 }
 
+std::string CheckStreamInput(const std::string& path, std::uint64_t maxBytes) {
+  std::error_code ec;
+  if (fs::is_fifo(fs::status(path, ec))) return {};
+  return CheckInputFile(path, maxBytes);
+}
+
 bool ReadInputFile(const std::string& path, std::uint64_t maxBytes, std::string& text, std::string& error) {
   error = CheckInputFile(path, maxBytes);
   if (!error.empty()) return false;

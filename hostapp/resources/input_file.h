@@ -14,6 +14,11 @@ constexpr std::uint64_t maxMeshInputBytes = 2ull * 1024 * 1024 * 1024;
 // reads them, so a path like /dev/zero cannot make a reader run forever.
 std::string CheckInputFile(const std::string& path, std::uint64_t maxBytes);
 
+// For readers that take their input line by line, as they would from
+// standard input: a pipe (a FIFO, or /dev/stdin fed by one) passes too, and the
+// size limit applies to regular files. Devices and folders are still refused.
+std::string CheckStreamInput(const std::string& path, std::uint64_t maxBytes);
+
 // Reads a checked file whole; false with "path: reason" in `error`.
 bool ReadInputFile(const std::string& path, std::uint64_t maxBytes, std::string& text, std::string& error);
 

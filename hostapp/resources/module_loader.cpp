@@ -1,10 +1,8 @@
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <set>
-#include <system_error>
 
+#include "hostapp/resources/input_file.h"
 #include "hostapp/resources/lexer.h"
 #include "hostapp/resources/resource_reader.h"
 #include "hostapp/resources/token_cursor.h"
@@ -17,22 +15,8 @@ using detail::ParseError;
 
 Result<std::string> ReadTextFile(const fs::path& file) {
   Result<std::string> result;
-  std::error_code ec;
-  if (!fs::is_regular_file(file, ec)) {
-    result.error = file.string() + ": cannot open file";
-    return result;
-  }
-  const std::uintmax_t size = fs::file_size(file, ec);
-  if (ec || size > detail::maxFileSize) {
-    result.error = file.string() + (ec ? ": cannot open file" : ": file too large");
-    return result;
-  }
-  std::ifstream stream(file, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-  if (stream.bad()) {
-    result.error = file.string() + ": cannot read file";
-    return result;
-  }
+  std::string text;
+  if (!ReadInputFile(file.string(), detail::maxFileSize, text, result.error)) return result;
   result.value = std::move(text);
   return result;
 }

@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "hostapp/services/shared_adjacency.h"
+
 namespace {
 
 struct Entry {
@@ -53,13 +55,14 @@ void SortRow(Entry* begin, Entry* end) {
   });
 }
 
+void AnswerNone(int32_t* first, int32_t* second) {
+  if (first != nullptr) *first = -1;
+  if (second != nullptr) *second = -1;
+}
+
 }  // namespace
 
-bool HostNeighbor::Build(int32_t pointCount, const HostPolygon* polygons, int32_t polygonCount) {
-  // Keep the capacity: a render thread that alternates between objects
-  // rebuilds its table often, and the sizes are usually alike.
-  edges.clear();
-  edgeStart.clear();
+bool AdjacencyTable::Build(int32_t pointCount, const HostPolygon* polygons, int32_t polygonCount) {
   if (pointCount < 0 || polygonCount < 0) return false;
   if (polygonCount > 0 && polygons == nullptr) return false;
   if (polygonCount == 0) return true;
@@ -128,16 +131,16 @@ bool HostNeighbor::Build(int32_t pointCount, const HostPolygon* polygons, int32_
   }
 }
 
-void HostNeighbor::Clear() {
+void AdjacencyTable::Clear() {
   std::vector<int64_t>().swap(edgeStart);
   std::vector<Edge>().swap(edges);
 }
 
-int32_t HostNeighbor::EdgeCount() const {
+int32_t AdjacencyTable::EdgeCount() const {
   return static_cast<int32_t>(std::min<size_t>(edges.size(), std::numeric_limits<int32_t>::max()));
 }
 
-void HostNeighbor::EdgePolys(int32_t a, int32_t b, int32_t* first, int32_t* second) const {
+void AdjacencyTable::EdgePolys(int32_t a, int32_t b, int32_t* first, int32_t* second) const {
   int32_t f = -1;
   int32_t s = -1;
   const int32_t lo = std::min(a, b);
@@ -157,6 +160,27 @@ void HostNeighbor::EdgePolys(int32_t a, int32_t b, int32_t* first, int32_t* seco
   if (second != nullptr) *second = s;
 }
 
+bool HostNeighbor::Build(int32_t pointCount, const HostPolygon* polygons, int32_t polygonCount) {
+  // Input that builds no table at all is not worth a look in the shared ones.
+  const bool valid = pointCount >= 0 && polygonCount >= 0 && (polygonCount == 0 || polygons != nullptr);
+  if (!valid || polygonCount == 0) {
+    table.reset();
+    return valid;
+  }
+  // Acquired while the old table is still held, so that a handle built again
+  // from the same polygons finds its own table instead of freeing it first.
+  tess::host::SharedAdjacency shared = tess::host::AcquireAdjacency(pointCount, polygons, polygonCount);
+  table = std::move(shared.table);
+  return shared.complete;
+}
+
+void HostNeighbor::EdgePolys(int32_t a, int32_t b, int32_t* first, int32_t* second) const {
+  if (table != nullptr)
+    table->EdgePolys(a, b, first, second);
+  else
+    AnswerNone(first, second);
+}
+
 namespace tess::host {
 
 const HostNeighborApi* NeighborTable() {
@@ -169,12 +193,10 @@ const HostNeighborApi* NeighborTable() {
       },
       [](const HostNeighbor* n) { return n != nullptr ? n->EdgeCount() : 0; },
       [](const HostNeighbor* n, int32_t a, int32_t b, int32_t* first, int32_t* second) {
-        if (n != nullptr) {
+        if (n != nullptr)
           n->EdgePolys(a, b, first, second);
-          return;
-        }
-        if (first != nullptr) *first = -1;
-        if (second != nullptr) *second = -1;
+        else
+          AnswerNone(first, second);
       },
       [](HostNeighbor* n) {
         if (n != nullptr) n->Clear();

@@ -3,6 +3,7 @@
 #define TESSALINE_HOSTAPP_SERVICES_NEIGHBOR_H
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "host/c4d_host.h"
@@ -18,11 +19,12 @@
 //   Build reports false, but the table still holds the edges of the others;
 // - an edge used by more than two polygons reports the two lowest polygon
 //   indices; a polygon that names the same edge twice counts once.
-// Lookups are read-only and may run on many threads at once.
-struct HostNeighbor {
-  // Replaces the table's content. False on bad input (negative counts, a null
-  // array with polygons, skipped polygons) or when memory runs out; the table
-  // is empty after a failure except in the skipped-polygon case.
+// Once built the table is only read, by any number of threads at once.
+class AdjacencyTable {
+ public:
+  // Fills an empty table. False on bad input (negative counts, a null array
+  // with polygons, skipped polygons) or when memory runs out; the table is
+  // empty after a failure except in the skipped-polygon case.
   bool Build(int32_t pointCount, const HostPolygon* polygons, int32_t polygonCount);
   void Clear();
 
@@ -41,6 +43,22 @@ struct HostNeighbor {
   // point count the caller claims.
   std::vector<int64_t> edgeStart;
   std::vector<Edge> edges;
+};
+
+// The handle a module holds. Handles built from equal polygon arrays share
+// one table (see shared_adjacency.h), so a render's threads hold one table
+// per object between them instead of one each.
+struct HostNeighbor {
+  // Replaces the handle's table; the result is the table's Build result.
+  bool Build(int32_t pointCount, const HostPolygon* polygons, int32_t polygonCount);
+  // Lets go of the table; the last handle to let go frees it.
+  void Clear() { table.reset(); }
+
+  int32_t EdgeCount() const { return table != nullptr ? table->EdgeCount() : 0; }
+  void EdgePolys(int32_t a, int32_t b, int32_t* first, int32_t* second) const;
+
+ private:
+  std::shared_ptr<const AdjacencyTable> table;
 };
 
 namespace tess::host {

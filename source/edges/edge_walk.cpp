@@ -16,6 +16,21 @@ void Rebuild(Neighbor& table, const RayObject* object) {
   table.Init(object->pointCount, object->polygons, object->polygonCount, BaseSelect());
 }
 
+// Without memory for them there are none, and the normals are computed as needed.
+HostVector* BuildFaceNormals(const RayObject* object) {
+  HostVector* normals = NewMem(HostVector, object->polygonCount);
+  if (normals == nullptr) return nullptr;
+  const Int32 n = object->pointCount;
+  for (Int32 p = 0; p < object->polygonCount; ++p) {
+    const CPolygon& poly = object->polygons[p];
+    const bool inside =
+        CornerInside(poly.a, n) && CornerInside(poly.b, n) && CornerInside(poly.c, n) && CornerInside(poly.d, n);
+    // A polygon with a corner outside the points has no edges in the adjacency either.
+    normals[p] = inside ? FaceNormal(object->points, poly) : Vector();
+  }
+  return normals;
+}
+
 }  // namespace
 
 bool FindHit(const ChannelData* cd, Hit* hit) {
@@ -37,43 +52,52 @@ bool FindHit(const ChannelData* cd, Hit* hit) {
   return true;
 }
 
-void FaceNormals::Build(const RayObject* object) {
-  Release();
-  normals = NewMem(HostVector, object->polygonCount);
-  if (normals == nullptr) return;
-  const Int32 n = object->pointCount;
-  for (Int32 p = 0; p < object->polygonCount; ++p) {
-    const CPolygon& poly = object->polygons[p];
-    const bool inside = CornerInside(poly.a, n) && CornerInside(poly.b, n) && CornerInside(poly.c, n) &&
-                        CornerInside(poly.d, n);
-    // A polygon with a corner outside the points has no edges in the adjacency either.
-    normals[p] = inside ? FaceNormal(object->points, poly) : Vector();
-  }
+const SharedFaceNormals::Entry* SharedFaceNormals::Find(const RayObject* object, Int32 count) const {
+  for (Int32 i = 0; i < count; ++i)
+    if (entries[i].object == object) return &entries[i];
+  return nullptr;
 }
 
-void FaceNormals::Release() { DeleteMem(normals); }
+const HostVector* SharedFaceNormals::For(const RayObject* object) {
+  const Int32 seen = published.load(std::memory_order_acquire);
+  if (const Entry* e = Find(object, seen)) return e->normals;
+  if (seen == capacity) return nullptr;  // full until the render ends: no lock to wait for
+  const std::lock_guard<std::mutex> hold(building);
+  const Int32 count = published.load(std::memory_order_relaxed);
+  if (const Entry* e = Find(object, count)) return e->normals;  // built while this thread waited
+  if (count == capacity) return nullptr;
+  entries[count] = Entry{object, BuildFaceNormals(object)};
+  published.store(count + 1, std::memory_order_release);
+  return entries[count].normals;
+}
+
+void SharedFaceNormals::Release() {
+  const Int32 count = published.load(std::memory_order_relaxed);
+  for (Int32 i = 0; i < count; ++i) DeleteMem(entries[i].normals);
+  published.store(0, std::memory_order_relaxed);
+}
 
 void EdgeCache::Empty() {
   for (Int32 s = 0; s < cacheSlots; ++s) {
     adjacency[s].Flush();
-    normals[s].Release();
+    slotNormals[s] = nullptr;
     cachedObject[s] = nullptr;
   }
+  normals.Release();
 }
 
 ObjectTables EdgeCache::For(Int32 threadIndex, const RayObject* object, SpareTables& spare) {
   if (threadIndex < 0 || threadIndex >= cacheSlots) {
     Rebuild(spare.adjacency, object);
-    spare.normals.Build(object);
-    return ObjectTables{spare.adjacency, spare.normals.Get()};
+    return ObjectTables{spare.adjacency, normals.For(object)};
   }
   Neighbor& table = adjacency[threadIndex];
   if (table.GetEdgeCount() == 0 || cachedObject[threadIndex] == nullptr || cachedObject[threadIndex] != object) {
     Rebuild(table, object);
-    normals[threadIndex].Build(object);
+    slotNormals[threadIndex] = normals.For(object);
     cachedObject[threadIndex] = object;
   }
-  return ObjectTables{table, normals[threadIndex].Get()};
+  return ObjectTables{table, slotNormals[threadIndex]};
 }
 
 BaseSelect FindEdgeSelection(const RayObject* object, bool useSelection) {

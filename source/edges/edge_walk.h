@@ -4,6 +4,9 @@
 #ifndef TESSALINE_SOURCE_EDGES_EDGE_WALK_H
 #define TESSALINE_SOURCE_EDGES_EDGE_WALK_H
 
+#include <atomic>
+#include <mutex>
+
 #include "host/c4d_baseobject.h"
 #include "host/c4d_neighbor.h"
 #include "host/c4d_render.h"
@@ -27,23 +30,40 @@ struct Hit {
 // index or corner outside the object fails too, so nothing reads past its arrays.
 bool FindHit(const ChannelData* cd, Hit* hit);
 
-// The face normals of one object's polygons, kept beside its adjacency
-// table: every acting edge needs the normals of the polygons on both its
-// sides, and the same polygons come up sample after sample.
-class FaceNormals {
+// The face normals of the objects a render hits: every acting edge needs the
+// normals of the polygons on both its sides, and the same polygons come up
+// sample after sample. One copy per object serves every render thread: the
+// first thread to need an object's normals builds them under a lock, and
+// publishes them so that every later lookup reads without one.
+class SharedFaceNormals {
  public:
-  FaceNormals() = default;
-  FaceNormals(const FaceNormals&) = delete;
-  FaceNormals& operator=(const FaceNormals&) = delete;
-  ~FaceNormals() { Release(); }
+  SharedFaceNormals() = default;
+  SharedFaceNormals(const SharedFaceNormals&) = delete;
+  SharedFaceNormals& operator=(const SharedFaceNormals&) = delete;
+  ~SharedFaceNormals() { Release(); }
 
-  // Without memory for them there are none, and the normals are computed as needed.
-  void Build(const RayObject* object);
+  // The object's normals, built on its first request. Null past the first
+  // `capacity` objects of a render or without memory for them: the normals
+  // are then computed as needed, to the same values.
+  const HostVector* For(const RayObject* object);
+  // Frees every object's normals; only while no sample is evaluated.
   void Release();
-  const HostVector* Get() const { return normals; }
+
+  // Bounds both the memory and the lookup, which scans the objects in order.
+  static constexpr Int32 capacity = 64;
 
  private:
-  HostVector* normals = nullptr;
+  struct Entry {
+    const RayObject* object;
+    HostVector* normals;
+  };
+  // The slots below `published` are complete and never written again until
+  // Release; the building thread fills the next one before it moves the mark.
+  const Entry* Find(const RayObject* object, Int32 count) const;
+
+  Entry entries[capacity] = {};
+  std::atomic<Int32> published{0};
+  std::mutex building;
 };
 
 // What a sample's edges are evaluated with: the adjacency and, when there are
@@ -53,24 +73,24 @@ struct ObjectTables {
   const HostVector* faceNormals;
 };
 
-// Tables built for one sample alone.
+// An adjacency table built for one sample alone.
 struct SpareTables {
   Neighbor adjacency;
-  FaceNormals normals;
 };
 
 // Each shader instance's adjacency tables, one per render thread, so that the
-// per-sample path takes no lock.
+// per-sample path takes no lock, and the face normals all threads share.
 struct EdgeCache {
   const RayObject* cachedObject[cacheSlots] = {};
   Neighbor adjacency[cacheSlots];
-  FaceNormals normals[cacheSlots];
+  const HostVector* slotNormals[cacheSlots] = {};
+  SharedFaceNormals normals;
 
   // Releases every table; done at render preparation and teardown.
   void Empty();
   // The calling thread's tables, rebuilt when they last served another
   // object. A thread index outside the slots must never index them: that
-  // sample gets `spare`, tables built for it alone, which is slow but correct.
+  // sample gets `spare`, an adjacency built for it alone, which is slow but correct.
   ObjectTables For(Int32 threadIndex, const RayObject* object, SpareTables& spare);
 };
 

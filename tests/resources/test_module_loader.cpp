@@ -69,7 +69,7 @@ TEST_F(ModuleFolder, MissingFileIsNamed) {
   Write("c4d_symbols.h", "enum { IDS_A = 10001 };");
   auto loaded = LoadModuleStrings(root_);
   EXPECT_FALSE(loaded);
-  EXPECT_EQ(loaded.error, (root_ / "res" / "strings_us" / "c4d_strings.str").string() + ": cannot open file");
+  EXPECT_EQ(loaded.error, (root_ / "res" / "strings_us" / "c4d_strings.str").string() + ": cannot open the file");
 }
 
 TEST_F(ModuleFolder, DescriptionResolvesIdsLabelsAndCycles) {

@@ -41,9 +41,11 @@ class Sweep : public ::testing::Test {
     return path;
   }
 
-  static HostRun Host(const std::string& arguments) {
+  // `shell` comes before the host in the command line: a limit to set, or a
+  // command to pipe from.
+  static HostRun Host(const std::string& arguments, const std::string& shell = "") {
     HostRun run;
-    const std::string command = std::string("'") + TESSALINE_HOST_PROGRAM + "' " + arguments + " 2>&1";
+    const std::string command = shell + " '" + TESSALINE_HOST_PROGRAM + "' " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
     std::array<char, 4096> buffer{};
