@@ -6,7 +6,7 @@ import { renderPanel } from './panel.js';
 import { RenderView } from './render_view.js';
 
 const channelLabels = { color: 'Colour', bump: 'Bump', normal: 'Normal' };
-const shaderLabels = { none: 'None', constant: 'Plain colour', SoftEdge: 'Soft Edge', DrawEdge: 'Draw Edge' };
+const shaderLabels = { none: 'None', SoftEdge: 'Soft Edge', DrawEdge: 'Draw Edge' };
 
 const page = {
   scene: null,
@@ -94,9 +94,11 @@ function channelSection(object, name) {
   return section;
 }
 
-function shaderSelect(object, name, current) {
+function shaderSelect(object, name, shader) {
   const select = document.createElement('select');
   select.setAttribute('aria-label', `${channelLabels[name]} shader`);
+  // The colour channel without a shader holds its plain colour.
+  const current = shader === 'constant' ? 'none' : shader;
   const choices = page.scene.shaders.includes(current) ? page.scene.shaders : [current, ...page.scene.shaders];
   for (const shader of choices) {
     select.append(new Option(shaderLabels[shader] ?? shader, shader, false, shader === current));
