@@ -146,7 +146,8 @@ function drawFields(fields, state, enabled, refresh, commit) {
   const number = (name, key, min, max) => {
     const input = document.createElement('input');
     input.type = 'number';
-    Object.assign(input, { min, max, step: 0.01, value: knot[key], title: `${name} of the selected knot` });
+    Object.assign(input, { min, step: 0.01, value: knot[key], title: `${name} of the selected knot` });
+    if (Number.isFinite(max)) input.max = max;
     input.addEventListener('change', () => {
       const value = Number(input.value);
       if (input.value === '' || !Number.isFinite(value)) return refresh();
@@ -170,7 +171,7 @@ function drawFields(fields, state, enabled, refresh, commit) {
     refresh();
     commit();
   });
-  fields.replaceChildren(colour, number('Position', 'position', 0, 1), number('Brightness', 'brightness', 0, 10),
+  fields.replaceChildren(colour, number('Position', 'position', 0, 1), number('Brightness', 'brightness', 0, Infinity),
     number('Bias', 'bias', 0, 1), remove);
   for (const input of fields.querySelectorAll('input, button')) input.disabled = !enabled;
 }

@@ -63,17 +63,23 @@ function renderParam(param, context) {
   error.className = 'param-error';
   error.hidden = true;
 
-  const edit = async (value, revert) => {
+  // A refused value leaves the parameter as it was, so the control is built
+  // again from it and the server's message stays beneath.
+  let control;
+  const build = () => controlFor(param, { ...context, id, edit });
+  const edit = async (value) => {
     error.hidden = true;
     try {
       await context.edit(param.symbol, value);
     } catch (refusal) {
       error.textContent = refusal.message;
       error.hidden = false;
-      revert?.();
+      const fresh = build();
+      control.replaceWith(fresh);
+      control = fresh;
     }
   };
-  const control = controlFor(param, { ...context, id, edit });
+  control = build();
   row.append(label, control, error);
   return row;
 }
@@ -119,12 +125,9 @@ function numberField(param, context, enabled, integer) {
   input.title = rangeText(param);
   input.addEventListener('change', () => {
     const value = Number(input.value);
-    const revert = () => { input.value = param.value; };
-    if (input.value.trim() === '' || !Number.isFinite(value)) {
-      context.edit(input.value, revert);  // the server words the refusal
-      return;
-    }
-    context.edit(integer ? Math.round(value) : value, revert);
+    // Not a number: sent as typed, for the server to word the refusal.
+    const valid = input.value.trim() !== '' && Number.isFinite(value);
+    context.edit(valid ? (integer ? Math.round(value) : value) : input.value);
   });
   wrap.append(input);
   if (unitSuffix[param.unit]) {
@@ -152,7 +155,7 @@ function cycleSelect(param, context, enabled) {
     select.append(new Option(entry.label || entry.symbol, String(entry.value), false, entry.value === param.value));
   }
   select.addEventListener('change', () => {
-    context.edit(Number(select.value), () => { select.value = String(param.value); });
+    context.edit(Number(select.value));
   });
   return select;
 }
@@ -164,7 +167,7 @@ function checkbox(param, context, enabled) {
   input.disabled = !enabled;
   input.checked = Boolean(param.value);
   input.addEventListener('change', () => {
-    context.edit(input.checked, () => { input.checked = Boolean(param.value); });
+    context.edit(input.checked);
   });
   return input;
 }
@@ -176,7 +179,7 @@ function textField(param, context, enabled) {
   input.disabled = !enabled;
   input.value = param.value ?? '';
   input.addEventListener('change', () => {
-    context.edit(input.value, () => { input.value = param.value ?? ''; });
+    context.edit(input.value);
   });
   return input;
 }
@@ -191,7 +194,7 @@ function shaderPicker(param, context, enabled) {
   for (const name of context.linkShaders) select.append(new Option(name, name, false, name === current));
   select.addEventListener('change', () => {
     const value = select.value === 'none' ? null : { shader: select.value, params: {} };
-    context.edit(value, () => { select.value = current; });
+    context.edit(value);
   });
   return select;
 }

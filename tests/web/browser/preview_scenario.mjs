@@ -4,6 +4,7 @@
 // closing line `browser: N passed, M failed`; exits non-zero on any failure.
 //
 //   node preview_scenario.mjs --host build/tessaline-host --artifacts build/web-artifacts
+//   [--static hostapp/web/static]   (the page's files as edited, instead of the build's copy)
 import { spawn, execFile } from 'node:child_process';
 import { mkdtempSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -30,9 +31,12 @@ let context = null;
 function parseArguments(args) {
   const named = {};
   for (let i = 0; i + 1 < args.length; i += 2) named[args[i].replace(/^--/, '')] = args[i + 1];
-  if (!named.host) throw new Error('usage: preview_scenario.mjs --host TESSALINE_HOST [--artifacts DIR] [--chromium PATH]');
+  if (!named.host) {
+    throw new Error('usage: preview_scenario.mjs --host TESSALINE_HOST [--artifacts DIR] [--chromium PATH] [--static DIR]');
+  }
   return {
     host: resolve(named.host),
+    staticDir: named.static && resolve(named.static),
     artifacts: resolve(named.artifacts ?? 'web-artifacts'),
     chromium: named.chromium ?? '/usr/bin/chromium',
   };
@@ -47,7 +51,8 @@ function check(name, ok, detail = '') {
 // Starts the server on a free loopback port and reads the address it prints.
 function startServer() {
   return new Promise((resolveAddress, reject) => {
-    const child = spawn(options.host, ['serve', '--port', '0', '--listen', '127.0.0.1'], {
+    const pageFiles = options.staticDir ? ['--static', options.staticDir] : [];
+    const child = spawn(options.host, ['serve', '--port', '0', '--listen', '127.0.0.1', ...pageFiles], {
       stdio: ['ignore', 'pipe', 'pipe'],
     });
     server = child;
