@@ -48,11 +48,20 @@ function check(name, ok, detail = '') {
   return ok;
 }
 
+// A server that can bound its own life is told to, so that it ends even if
+// this script is killed before it can stop it.
+async function selfStopArguments() {
+  const help = await promisify(execFile)(options.host, ['serve', '--help'], { timeout: 10_000 })
+    .then(({ stdout }) => stdout, () => '');
+  return help.includes('--stop-after') ? ['--stop-after', String(Math.ceil(runMs / 1000) + 30)] : [];
+}
+
 // Starts the server on a free loopback port and reads the address it prints.
-function startServer() {
+async function startServer() {
+  const pageFiles = options.staticDir ? ['--static', options.staticDir] : [];
+  const args = ['serve', '--port', '0', '--listen', '127.0.0.1', ...pageFiles, ...await selfStopArguments()];
   return new Promise((resolveAddress, reject) => {
-    const pageFiles = options.staticDir ? ['--static', options.staticDir] : [];
-    const child = spawn(options.host, ['serve', '--port', '0', '--listen', '127.0.0.1', ...pageFiles], {
+    const child = spawn(options.host, args, {
       stdio: ['ignore', 'pipe', 'pipe'],
     });
     server = child;
@@ -270,9 +279,10 @@ async function checkSavedSceneRendersTheSame(page) {
   await promisify(execFile)(options.host, ['render', saved, '-o', rendered], { timeout: 120_000 });
   const difference_ = difference(await canvasPixels(page), await decodePng(page, rendered));
   // The ray sampling method's pattern follows the render threads' share of the
-  // pixels, so two renders of it differ by noise; any other change is larger.
+  // pixels, so two renders of it differ by a little noise (seen: 0.03 levels on
+  // average, 0.02 % of the pixels); a changed parameter moves far more.
   check('rendering the saved scene gives the page\'s final image',
-    difference_.sameSize && difference_.mean < 1.0 && difference_.share < 0.01,
+    difference_.sameSize && difference_.mean < 0.2 && difference_.share < 0.002,
     difference_.sameSize ? `mean difference ${difference_.mean.toFixed(3)} levels, ${(difference_.share * 100).toFixed(2)} % of the pixels off by more than 8`
       : 'the sizes differ');
 }
