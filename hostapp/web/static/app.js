@@ -3,7 +3,7 @@
 // box the title bar's name button opens.
 import { getJson, postJson, withToken } from './api.js';
 import { renderPanel } from './panel.js';
-import { RenderView } from './render_view.js';
+import { view } from './render_pane.js';
 
 const channelLabels = { color: 'Colour', bump: 'Bump', normal: 'Normal' };
 const shaderLabels = { none: 'None', SoftEdge: 'Soft Edge', DrawEdge: 'Draw Edge' };
@@ -17,14 +17,7 @@ const page = {
   slots: new Map(),  // channel name → its section of the sidebar
 };
 
-const view = new RenderView({
-  pane: document.getElementById('view'),
-  canvas: document.getElementById('render'),
-  progressBar: document.getElementById('progress-bar'),
-  status: document.getElementById('status'),
-});
 view.onSceneChanged = sceneChangedElsewhere;
-view.start();
 document.getElementById('save').href = withToken('/api/scene.json');
 loadScene();
 

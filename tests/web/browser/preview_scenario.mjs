@@ -105,7 +105,7 @@ async function cleanUp() {
 
 function watchConsole(page, errors) {
   page.on('console', (message) => {
-    if (message.type() === 'error') errors.push(`console: ${message.text()}`);
+    if (message.type() === 'error') errors.push(`console: ${message.text()} (${message.location().url.replace(/token=\w+/, 'token=…')})`);
   });
   page.on('pageerror', (error) => errors.push(`page: ${error.message}`));
 }
