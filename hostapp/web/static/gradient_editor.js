@@ -63,7 +63,7 @@ export function createGradientEditor({ knots, enabled, label, remembered, onChan
   if (enabled) {
     bar.addEventListener('dblclick', (event) => {
       const box = bar.getBoundingClientRect();
-      const position = round(Math.min(1, Math.max(0, (event.clientX - box.left) / box.width)));
+      const position = round(Math.min(1, Math.max(0, (event.clientX - box.left) / box.width)), 3);
       const color = evaluateGradient(state.knots, position).map((c) => round(c, 6));
       state.knots.push({ position, color, brightness: 1, bias: 0.5 });
       state.knots.sort(byPosition);
@@ -171,7 +171,10 @@ function drawFields(fields, state, enabled, refresh, commit) {
     refresh();
     commit();
   });
-  fields.replaceChildren(colour, number('Position', 'position', 0, 1), number('Brightness', 'brightness', 0, Infinity),
-    number('Bias', 'bias', 0, 1), remove);
+  const knotActions = document.createElement('div');
+  knotActions.className = 'gradient-knot-actions';
+  knotActions.append(colour, remove);
+  fields.replaceChildren(knotActions, number('Position', 'position', 0, 1),
+    number('Brightness', 'brightness', 0, Infinity), number('Bias', 'bias', 0, 1));
   for (const input of fields.querySelectorAll('input, button')) input.disabled = !enabled;
 }
