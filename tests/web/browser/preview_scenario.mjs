@@ -313,6 +313,8 @@ async function run() {
   const screenshot = join(options.artifacts, 'preview.png');
   await page.screenshot({ path: screenshot });
   check('the console shows no errors', errors.length === 0, errors.join(' | '));
+  check('the server is still running', server.exitCode === null && server.signalCode === null,
+    `ended with ${server.exitCode ?? server.signalCode}`);
 
   console.log(`browser: page load to first image: ${firstImageMs.toFixed(0)} ms (target 300 ms)`);
   console.log(`browser: edit to first pass on screen: median ${median(editMs).toFixed(0)} ms, `
