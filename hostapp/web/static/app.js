@@ -6,7 +6,8 @@ import { renderPanel } from './panel.js';
 import { view } from './render_pane.js';
 
 const channelLabels = { color: 'Colour', bump: 'Bump', normal: 'Normal' };
-const shaderLabels = { none: 'None', SoftEdge: 'Soft Edge', DrawEdge: 'Draw Edge' };
+// Plug-in shaders go by their registered names, which are already words.
+const shaderLabels = { none: 'None' };
 
 const page = {
   scene: null,
