@@ -135,7 +135,7 @@ async function loadPanel(section, objectIndex, channel) {
 
 function showPanel(section, panel) {
   const body = section.querySelector('.channel-body');
-  const focused = document.activeElement?.closest('.param')?.dataset.symbol;
+  const focused = body.contains(document.activeElement) ? document.activeElement.closest('.param')?.dataset.symbol : null;
   const panelElement = renderPanel(panel, {
     edit: (symbol, value) => editParam(section, panel, symbol, value),
     linkShaders: page.scene.linkShaders,

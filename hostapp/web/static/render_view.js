@@ -30,6 +30,7 @@ export class RenderView {
   // Called when the user makes an edit, to time it until its first pass is on screen.
   noteEdit() {
     this.pendingEdit = { at: performance.now(), generation: this.newestGeneration };
+    this.progressed({ generation: this.newestGeneration, pass: 0, fraction: 0 });
   }
 
   // An edit the server refused starts no render to wait for.

@@ -45,6 +45,7 @@ async function redraw(bar) {
 }
 
 function send(bar, event, pointer) {
+  if (bar.width === 0) return;  // not drawn yet: nothing to point at
   const box = bar.image.getBoundingClientRect();
   const scale = bar.width / (box.width || bar.width);
   const message = {
