@@ -6,8 +6,8 @@
 //   node preview_scenario.mjs --host build/tessaline-host --artifacts build/web-artifacts
 //   [--static hostapp/web/static]   (the page's files as edited, instead of the build's copy)
 import { spawn, execFile } from 'node:child_process';
-import { mkdtempSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { cpus, tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { promisify } from 'node:util';
 import { chromium } from 'playwright-core';
@@ -333,6 +333,8 @@ async function run() {
   console.log(`browser: edit to first pass on screen: median ${median(editMs).toFixed(0)} ms, `
     + `worst ${Math.max(...editMs).toFixed(0)} ms over ${editMs.length} edits (target 150 ms)`);
   console.log(`browser: screenshot ${screenshot}`);
+  const timings = { pane, pageLoadToFirstImageMs: firstImageMs, editToFirstPassMs: editMs, cores: cpus().length };
+  writeFileSync(join(options.artifacts, 'timings.json'), `${JSON.stringify(timings, null, 2)}\n`);
 }
 
 const watchdog = setTimeout(async () => {
