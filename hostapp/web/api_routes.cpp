@@ -105,6 +105,7 @@ Json Status(ServerState& s) {
   std::lock_guard<std::mutex> lock(s.host);
   const auto latest = s.render->Latest();
   return {{"generation", s.generation},
+          {"running", s.render->Progress().running},
           {"view", {{"width", s.viewWidth}, {"height", s.viewHeight}}},
           {"latest", latest ? PassJson(*latest) : Json(nullptr)}};
 }
