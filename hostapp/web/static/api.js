@@ -2,13 +2,6 @@
 // token of the page's own address; without it the server answers 403.
 const token = new URLSearchParams(location.search).get('token') ?? '';
 
-export class ServerError extends Error {
-  constructor(message, status) {
-    super(message);
-    this.status = status;
-  }
-}
-
 // A same-origin URL for path with the given query parameters and the token.
 export function withToken(path, params = {}) {
   const url = new URL(path, location.origin);
@@ -19,7 +12,8 @@ export function withToken(path, params = {}) {
 
 async function answerOf(response) {
   const body = await response.json().catch(() => ({}));
-  if (!response.ok) throw new ServerError(body.error ?? `${response.status} ${response.statusText}`, response.status);
+  // The server words every refusal; its message is what the page shows.
+  if (!response.ok) throw new Error(body.error ?? `${response.status} ${response.statusText}`);
   return body;
 }
 
@@ -36,8 +30,8 @@ export async function postJson(path, body) {
   return answerOf(response);
 }
 
-export async function getBlob(path, params, signal) {
-  const response = await fetch(withToken(path, params), { signal });
-  if (!response.ok) throw new ServerError(`${path}: ${response.status} ${response.statusText}`, response.status);
+export async function getBlob(path, params) {
+  const response = await fetch(withToken(path, params));
+  if (!response.ok) throw new Error(`${path}: ${response.status} ${response.statusText}`);
   return response.blob();
 }

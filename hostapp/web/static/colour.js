@@ -4,7 +4,7 @@ export function linearToSrgb(value) {
   return v <= 0.0031308 ? 12.92 * v : 1.055 * v ** (1 / 2.4) - 0.055;
 }
 
-export function srgbToLinear(value) {
+function srgbToLinear(value) {
   return value <= 0.04045 ? value / 12.92 : ((value + 0.055) / 1.055) ** 2.4;
 }
 

@@ -9,7 +9,7 @@ const minKnots = 2;
 
 // The host's curve: piecewise cubic Hermite with monotone tangents, so what
 // the editor draws is what the shader reads.
-export function monotoneTangents(knots) {
+function monotoneTangents(knots) {
   const n = knots.length;
   const m = new Array(n).fill(0);
   const slope = [];
@@ -49,7 +49,7 @@ export function monotoneTangents(knots) {
   return m;
 }
 
-export function evaluateCurve(knots, tangents, x) {
+function evaluateCurve(knots, tangents, x) {
   if (knots.length === 0) return 0;
   if (x <= knots[0][0]) return knots[0][1];
   if (x >= knots[knots.length - 1][0]) return knots[knots.length - 1][1];

@@ -16,7 +16,7 @@ function warp(t, bias) {
   return b === 0.5 ? t : t ** (Math.log(b) / Math.log(0.5));
 }
 
-export function evaluateGradient(sortedKnots, position) {
+function evaluateGradient(sortedKnots, position) {
   if (sortedKnots.length === 0) return [0, 0, 0];
   const lit = (k) => k.color.map((c) => c * k.brightness);
   const first = sortedKnots[0];
