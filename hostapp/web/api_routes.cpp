@@ -14,6 +14,7 @@ constexpr auto keepAliveEvery = 15s;
 
 // Stops the render, changes the scene, and starts the next generation, also
 // when the change was refused: the scene is as it was, the render goes on.
+// Every page hears of an edit, so that a second tab shows it too.
 void Edit(ServerState& s, const std::function<void()>& change) {
   const auto requested = Clock::now();
   s.render->Stop();
@@ -23,7 +24,7 @@ void Edit(ServerState& s, const std::function<void()>& change) {
     s.Restart(requested);
     throw;
   }
-  s.Restart(requested);
+  s.events.Publish("scene", Json{{"generation", s.Restart(requested)}}.dump());
 }
 
 struct Stream {
@@ -122,6 +123,7 @@ void AddReads(ServerState& s) {
   s.http.Get("/api/panel", [&s](const httplib::Request& req, httplib::Response& res) {
     Answer(res, [&] {
       std::lock_guard<std::mutex> lock(s.host);
+      std::lock_guard<std::mutex> module(s.render->PreparationLock());
       Json panel = s.scene->Panel(ObjectOf(*s.scene, req.get_param_value("object")),
                                   SlotOf(Json(req.get_param_value("channel"))));
       panel["generation"] = s.generation;
@@ -148,6 +150,7 @@ void AddEdits(ServerState& s) {
       const Slot slot = SlotOf(body.value("channel", Json()));
       s.scene->PluginAt(object, slot);  // a channel without a panel is no edit
       Edit(s, [&] { s.scene->SetParameters(object, slot, body); });
+      std::lock_guard<std::mutex> module(s.render->PreparationLock());
       Json panel = s.scene->Panel(object, slot);
       panel["generation"] = s.generation;
       return panel;

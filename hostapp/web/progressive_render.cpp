@@ -105,7 +105,11 @@ void ProgressiveRender::RunGeneration(const Job& job) {
     if (listener.error) listener.error(job.generation, buildError);
     return;
   }
-  const std::string error = render::PrepareShaders(scene, threads);
+  std::string error;
+  {
+    std::lock_guard<std::mutex> lock(preparation);
+    error = render::PrepareShaders(scene, threads);
+  }
   if (!error.empty()) {
     if (listener.error) listener.error(job.generation, error);
     return;
@@ -113,6 +117,7 @@ void ProgressiveRender::RunGeneration(const Job& job) {
   const std::vector<PassSpec> passes = PassesFor(job.width, job.height);
   for (int i = 0; i < static_cast<int>(passes.size()) && RunPass(job, passes, i); ++i) {
   }
+  std::lock_guard<std::mutex> lock(preparation);
   render::FreeShaders(scene);
 }
 

@@ -74,6 +74,10 @@ class ProgressiveRender {
   // Stops the running generation and starts the next; its number.
   uint64_t Start(int width, int height, Clock::time_point requested);
 
+  // Held while the shaders are prepared or released: other calls into the
+  // module on the same nodes (the panel's description) wait for it.
+  std::mutex& PreparationLock() { return preparation; }
+
   RenderProgress Progress() const;
   std::optional<Pass> Latest() const;
   std::optional<Pass> Find(uint64_t generation, int index) const;
@@ -101,6 +105,7 @@ class ProgressiveRender {
   std::atomic<uint64_t> runningGeneration{0};
   std::atomic<int> runningPass{0};
 
+  std::mutex preparation;
   mutable std::mutex mutex;
   std::condition_variable changed;
   std::optional<Job> pending;

@@ -199,7 +199,6 @@ ServerState::~ServerState() {
 
 uint64_t ServerState::Restart(Clock::time_point requested) {
   generation = render->Start(viewWidth, viewHeight, requested);
-  events.Publish("scene", Json{{"generation", generation}}.dump());
   return generation;
 }
 

@@ -34,7 +34,7 @@ struct ServerState {
   uint64_t generation = 0;                // under `host`
 
   ~ServerState();
-  // Starts a new generation at the current view size and tells every page.
+  // Starts a new generation at the current view size.
   uint64_t Restart(Clock::time_point requested);
 };
 

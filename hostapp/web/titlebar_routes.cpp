@@ -12,6 +12,7 @@ void SendBar(ServerState& s, const httplib::Request& req, httplib::Response& res
   std::string png;
   {
     std::lock_guard<std::mutex> lock(s.host);
+    std::lock_guard<std::mutex> module(s.render->PreparationLock());
     host::PluginNode& node = s.scene->PluginAt(ObjectOf(*s.scene, req.get_param_value("object")),
                                                SlotOf(Json(req.get_param_value("channel"))));
     const int width = req.has_param("width") ? static_cast<int>(QueryInteger(req, "width", 240, 4096)) : defaultWidth;
@@ -29,6 +30,7 @@ Json PointerEvent(ServerState& s, const Json& body) {
   const int x = static_cast<int>(IntegerOf(body.value("x", Json(0)), "x", -farAway, farAway));
   const int y = static_cast<int>(IntegerOf(body.value("y", Json(0)), "y", -farAway, farAway));
   std::lock_guard<std::mutex> lock(s.host);
+  std::lock_guard<std::mutex> module(s.render->PreparationLock());
   host::PluginNode& node =
       s.scene->PluginAt(ObjectOf(*s.scene, body.value("object", Json())), SlotOf(body.value("channel", Json())));
   return s.titleBar.Pointer(node, width, event.get<std::string>(), x, y);
