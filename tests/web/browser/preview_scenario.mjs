@@ -241,6 +241,33 @@ async function checkChannelSwitch(page) {
   check('switching it to none takes the panel away', gone);
 }
 
+// An edit in a second tab shows in the first one's panel.
+async function checkSecondTab(page, address) {
+  const other = await context.newPage();
+  await other.goto(address);
+  await other.locator('#object-list button', { hasText: 'soft edges' }).click();
+  const field = other.locator('.channel[data-channel="normal"] .param[data-symbol="SOFTEDGE_RADIUS"] input');
+  await field.fill('0.42');
+  await field.press('Enter');
+  const followed = await page.waitForFunction(() => document.querySelector(
+    '.channel[data-channel="normal"] .param[data-symbol="SOFTEDGE_RADIUS"] input')?.value === '0.42',
+  null, { timeout: stepMs, polling: 20 }).then(() => true, () => false);
+  check('an edit in another tab shows in this one', followed);
+  await other.close();
+}
+
+// The render follows the pane: a larger window brings passes of the larger size.
+async function checkRenderFollowsPane(page) {
+  const viewport = page.viewportSize();
+  const grown = { width: pane.width + 80, height: pane.height + 45 };
+  await page.setViewportSize({ width: viewport.width + 80, height: viewport.height + 45 });
+  const followed = await page.waitForFunction(({ width, height }) => {
+    const data = document.querySelector('#render').dataset;
+    return Number(data.width) === width && Number(data.height) === height;
+  }, grown, { timeout: stepMs, polling: 20 }).then(() => true, () => false);
+  check('the render follows the pane\'s size', followed, `${grown.width} × ${grown.height}`);
+}
+
 async function titleBarShot(bar) {
   await bar.evaluate((image) => image.decode().catch(() => {}));
   return bar.screenshot();
@@ -320,6 +347,8 @@ async function run() {
   await checkMethodShowsSampling(page);
   await checkChannelSwitch(page);
   await checkTitleBar(page);
+  await checkSecondTab(page, address);
+  await checkRenderFollowsPane(page);
   await checkSavedSceneRendersTheSame(page);
 
   mkdirSync(options.artifacts, { recursive: true });
