@@ -17,8 +17,9 @@ export function renderPanel(panel, context) {
   return root;
 }
 
+// Kinds of element this page does not know are left out rather than guessed at.
 function renderElements(elements, context) {
-  return elements.map((element) => renderElement(element, context));
+  return elements.map((element) => renderElement(element, context)).filter(Boolean);
 }
 
 function renderElement(element, context) {
@@ -29,7 +30,8 @@ function renderElement(element, context) {
     case 'titlebar': return context.titleBar ?? createTitleBar({
       object: context.panel.object, channel: context.panel.channel, showMessage: context.showMessage,
     });
-    default: return renderParam(element, context);
+    case 'param': return renderParam(element, context);
+    default: return null;
   }
 }
 
@@ -154,9 +156,7 @@ function cycleSelect(param, context, enabled) {
   for (const entry of param.cycle) {
     select.append(new Option(entry.label || entry.symbol, String(entry.value), false, entry.value === param.value));
   }
-  select.addEventListener('change', () => {
-    context.edit(Number(select.value));
-  });
+  select.addEventListener('change', () => context.edit(Number(select.value)));
   return select;
 }
 
@@ -166,9 +166,7 @@ function checkbox(param, context, enabled) {
   input.id = context.id;
   input.disabled = !enabled;
   input.checked = Boolean(param.value);
-  input.addEventListener('change', () => {
-    context.edit(input.checked);
-  });
+  input.addEventListener('change', () => context.edit(input.checked));
   return input;
 }
 
@@ -178,9 +176,7 @@ function textField(param, context, enabled) {
   input.id = context.id;
   input.disabled = !enabled;
   input.value = param.value ?? '';
-  input.addEventListener('change', () => {
-    context.edit(input.value);
-  });
+  input.addEventListener('change', () => context.edit(input.value));
   return input;
 }
 
