@@ -7,7 +7,7 @@ import { getBlob, postJson, withToken } from './api.js';
 const maxSide = 4096;
 const minSide = 16;
 const resizeSettleMs = 120;
-const reconnectMs = 1000;
+const reconnectMs = { first: 500, most: 10_000 };
 
 export class RenderView {
   constructor({ pane, canvas, progressBar, status }) {
@@ -20,6 +20,7 @@ export class RenderView {
     this.pendingEdit = null;  // {at, generation}: when the user last edited, and the render then current
     this.size = this.paneSize();
     this.onSceneChanged = () => {};
+    this.retryMs = reconnectMs.first;
   }
 
   start() {
@@ -50,11 +51,12 @@ export class RenderView {
     events.addEventListener('progress', (e) => this.progressed(JSON.parse(e.data)));
     events.addEventListener('scene', (e) => this.onSceneChanged(JSON.parse(e.data)));
     events.addEventListener('error', (e) => this.streamFailed(events, e));
-    this.events = events;
+    events.addEventListener('open', () => { this.retryMs = reconnectMs.first; });
   }
 
   // A server-sent 'error' event carries the render's message; a failed
-  // connection does not, and is opened again with the pane's current size.
+  // connection does not, and is opened again with the pane's current size,
+  // less and less often while the server stays away.
   streamFailed(events, event) {
     if (event.data) {
       this.setStatus(`Render failed: ${JSON.parse(event.data).message}`, true);
@@ -62,7 +64,8 @@ export class RenderView {
     }
     events.close();
     this.setStatus('Connection to the server lost; retrying…', true);
-    setTimeout(() => this.connect(), reconnectMs);
+    setTimeout(() => this.connect(), this.retryMs);
+    this.retryMs = Math.min(reconnectMs.most, 2 * this.retryMs);
   }
 
   paneResized() {
