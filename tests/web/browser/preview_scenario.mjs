@@ -373,6 +373,8 @@ const watchdog = setTimeout(async () => {
   await cleanUp();
   process.exit(1);
 }, runMs);
+// A reader that goes away (`| head`) must not end the scenario before it stops the server.
+process.stdout.on('error', () => {});
 for (const signal of ['SIGINT', 'SIGTERM']) {
   process.on(signal, async () => {
     await cleanUp();
