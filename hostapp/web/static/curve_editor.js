@@ -74,7 +74,8 @@ export function createCurveEditor({ knots, enabled, label, onChange }) {
   canvas.height = size.height;
   canvas.setAttribute('role', 'img');
   canvas.setAttribute('aria-label', label);
-  const state = { knots: knots.map(([x, y]) => [x, y]), dragging: -1 };
+  // changed: whether the press added or moved a knot, so a plain click sends nothing.
+  const state = { knots: knots.map(([x, y]) => [x, y]), dragging: -1, changed: false };
   const draw = () => drawCurve(canvas, state.knots, state.dragging);
   draw();
   if (!enabled) {
@@ -101,6 +102,7 @@ export function createCurveEditor({ knots, enabled, label, onChange }) {
   canvas.addEventListener('pointerdown', (event) => {
     if (event.button !== 0) return;
     let index = knotAt(event);
+    state.changed = index < 0;
     if (index < 0) {
       const point = pointOf(event);
       index = state.knots.findIndex((k) => k[0] > point[0]);
@@ -119,13 +121,14 @@ export function createCurveEditor({ knots, enabled, label, onChange }) {
     const low = i > 0 ? state.knots[i - 1][0] : 0;
     const high = i + 1 < state.knots.length ? state.knots[i + 1][0] : 1;
     state.knots[i] = [Math.min(high, Math.max(low, x)), y];
+    state.changed = true;
     draw();
   });
   canvas.addEventListener('pointerup', () => {
     if (state.dragging < 0) return;
     state.dragging = -1;
     draw();
-    onChange(rounded(state.knots));
+    if (state.changed) onChange(rounded(state.knots));
   });
   canvas.addEventListener('dblclick', (event) => {
     const index = knotAt(event);
