@@ -24,7 +24,7 @@ void Edit(ServerState& s, const std::function<void()>& change) {
     s.Restart(requested);
     throw;
   }
-  s.events.Publish("scene", Json{{"generation", s.Restart(requested)}}.dump());
+  s.Restart(requested, true);
 }
 
 struct Stream {
@@ -67,7 +67,6 @@ bool StreamEvents(ServerState& s, Stream& stream, httplib::DataSink& sink) {
 void SetView(ServerState& s, int64_t width, int64_t height) {
   s.viewWidth = static_cast<int>(width);
   s.viewHeight = static_cast<int>(height);
-  s.render->Stop();
   s.Restart(Clock::now());
 }
 

@@ -182,8 +182,14 @@ void PreviewScene::SetParameters(size_t object, Slot slot, const Json& body) {
   // Values refused part way leave none of the request's values behind.
   const HostContainer before = node.container;
   try {
-    for (const auto& [key, value] : params.items())
-      render::SetParameter(node, ParameterOf(node, key), value, render::Printable(key), *scene);
+    for (const auto& [key, value] : params.items()) {
+      const resources::Element& e = ParameterOf(node, key);
+      // A scene file leaves a link out to have none; the page says so with null.
+      if (value.is_null() && (e.type == ElementType::Link || e.type == ElementType::ShaderLink))
+        node.container.SetLink(*e.id, nullptr);
+      else
+        render::SetParameter(node, e, value, render::Printable(key), *scene);
+    }
   } catch (const render::JsonError& e) {
     node.container = before;
     throw ApiError(400, e.what());

@@ -47,13 +47,15 @@ void ProgressiveRender::Stop() {
   control.cancel = false;
 }
 
-uint64_t ProgressiveRender::Start(int width, int height, Clock::time_point requested) {
+uint64_t ProgressiveRender::Start(int width, int height, Clock::time_point requested,
+                                  const std::function<void(uint64_t)>& announce) {
   std::unique_lock<std::mutex> lock(mutex);
   pending.reset();
   control.cancel = true;
   changed.wait(lock, [this] { return !busy; });
   control.cancel = false;
   pending = Job{++generations, width, height, requested};
+  if (announce) announce(generations);
   changed.notify_all();
   return generations;
 }

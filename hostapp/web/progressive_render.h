@@ -72,7 +72,9 @@ class ProgressiveRender {
   // the scene; until the next Start the scene may change.
   void Stop();
   // Stops the running generation and starts the next; its number.
-  uint64_t Start(int width, int height, Clock::time_point requested);
+  // `announce` hears the number before any of its passes can come.
+  uint64_t Start(int width, int height, Clock::time_point requested,
+                 const std::function<void(uint64_t)>& announce = nullptr);
 
   // Held while the shaders are prepared or released: other calls into the
   // module on the same nodes (the panel's description) wait for it.

@@ -197,8 +197,9 @@ ServerState::~ServerState() {
   titleBar.Forget();
 }
 
-uint64_t ServerState::Restart(Clock::time_point requested) {
-  generation = render->Start(viewWidth, viewHeight, requested);
+uint64_t ServerState::Restart(Clock::time_point requested, bool edited) {
+  const auto announce = [this](uint64_t next) { events.Publish("scene", Json{{"generation", next}}.dump()); };
+  generation = render->Start(viewWidth, viewHeight, requested, edited ? announce : std::function<void(uint64_t)>());
   return generation;
 }
 

@@ -34,8 +34,9 @@ struct ServerState {
   uint64_t generation = 0;                // under `host`
 
   ~ServerState();
-  // Starts a new generation at the current view size.
-  uint64_t Restart(Clock::time_point requested);
+  // Starts a new generation at the current view size; after an edit every
+  // page hears of it before its first pass.
+  uint64_t Restart(Clock::time_point requested, bool edited = false);
 };
 
 // Sets the JSON answer, or the error's status and message.

@@ -155,6 +155,21 @@ TEST_F(WebScene, ChannelsSwitchBetweenNoneAndTheShadersAndKeepTheirValues) {
   EXPECT_EQ(entry["channels"]["color"]["value"], Json::array({0.8, 0.3, 0.25}));
 }
 
+TEST_F(WebScene, LinksTakeAShaderAsScenesWriteItOrNone) {
+  const auto link = [](const Json& value) {
+    return Json{{"object", 4}, {"channel", "color"}, {"symbol", "DRAWEDGE_DISTORTION_SHADER"}, {"value", value}};
+  };
+  Json panel = PostJson("/api/param", link({{"shader", "noise"}, {"params", {{"scale", 4}}}}));
+  const Json* shown = FindElement(panel["elements"], "DRAWEDGE_DISTORTION_SHADER");
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ((*shown)["type"], "SHADERLINK");
+  EXPECT_EQ((*shown)["value"]["shader"], "noise");
+  EXPECT_EQ((*shown)["value"]["params"]["scale"], 4.0);
+  PostJson("/api/param", link({{"shader", "nothing"}}), 400);
+  panel = PostJson("/api/param", link(nullptr));
+  EXPECT_TRUE((*FindElement(panel["elements"], "DRAWEDGE_DISTORTION_SHADER"))["value"].is_null());
+}
+
 using WebTitleBar = WebTest;
 
 TEST_F(WebTitleBar, IsDrawnByTheModuleAndAnswersThePointer) {
