@@ -80,6 +80,10 @@ async function startServer() {
       process.stderr.write(`serve: ${chunk}`);
       read(chunk);
     });
+    child.on('error', (error) => {
+      clearTimeout(timer);
+      reject(new Error(`serve could not start: ${error.message}`));
+    });
     child.on('exit', (code, signal) => {
       clearTimeout(timer);
       reject(new Error(`serve ended before printing its address (${code ?? signal}): ${printed}`));
@@ -89,7 +93,7 @@ async function startServer() {
 
 // SIGINT is the server's clean stop; a server that does not stop is killed.
 async function stopServer() {
-  if (!server || server.exitCode !== null || server.signalCode !== null) return;
+  if (!server?.pid || server.exitCode !== null || server.signalCode !== null) return;
   const ended = new Promise((done) => server.once('exit', done));
   server.kill('SIGINT');
   const killer = setTimeout(() => server.kill('SIGKILL'), 5_000);
