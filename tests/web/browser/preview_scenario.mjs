@@ -324,10 +324,10 @@ async function checkSavedSceneRendersTheSame(page) {
   await promisify(execFile)(options.host, ['render', saved, '-o', rendered], { timeout: 120_000 });
   const difference_ = difference(await canvasPixels(page), await decodePng(page, rendered));
   // The ray sampling method's pattern follows the render threads' share of the
-  // pixels, so two renders of it differ by a little noise (seen: 0.03 levels on
-  // average, 0.02 % of the pixels); a changed parameter moves far more.
+  // pixels, so two renders of it differ by a little noise (seen: up to 0.07
+  // levels on average, 0.06 % of the pixels); a radius left unsaved moves 1.6 %.
   check('rendering the saved scene gives the page\'s final image',
-    difference_.sameSize && difference_.mean < 0.2 && difference_.share < 0.002,
+    difference_.sameSize && difference_.mean < 0.3 && difference_.share < 0.003,
     difference_.sameSize ? `mean difference ${difference_.mean.toFixed(3)} levels, ${(difference_.share * 100).toFixed(2)} % of the pixels off by more than 8`
       : 'the sizes differ');
 }
