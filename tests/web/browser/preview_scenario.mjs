@@ -7,7 +7,7 @@
 //   [--static hostapp/web/static]   (the page's files as edited, instead of the build's copy)
 import { spawn, execFile } from 'node:child_process';
 import { mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
-import { cpus, tmpdir } from 'node:os';
+import { cpus, loadavg, tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { promisify } from 'node:util';
 import { chromium } from 'playwright-core';
@@ -126,7 +126,9 @@ const finalPassOf = (generation) => `Number(document.querySelector('#render').da
   && document.querySelector('#render').dataset.final === 'true'`;
 
 // Opens the page, then sizes the window so that the render pane is exactly
-// 640 × 360, and loads it again: the second load is the one that is timed.
+// 640 × 360. The page is timed loading twice at that size: at once, while the
+// server renders for the new size, and again once that render is done, as when
+// a user opens the address of a server that waits.
 async function openPage(page, address) {
   await page.goto(address);
   const box = await page.locator('#view').boundingBox();
@@ -135,13 +137,19 @@ async function openPage(page, address) {
     width: Math.round(viewport.width + pane.width - box.width),
     height: Math.round(viewport.height + pane.height - box.height),
   });
-  await page.reload();
-  const first = await waitForPass(page, "document.querySelector('#render').dataset.firstImageMs");
+  const busy = await timedLoad(page);
   const size = await page.locator('#view').boundingBox();
   check('the render pane is 640 × 360', size.width === pane.width && size.height === pane.height,
     `${size.width} × ${size.height}`);
-  check('the first image appears', Number(first.width) > 0, `${first.width} × ${first.height}, pass ${first.pass}`);
-  return Number(first.firstImageMs);
+  check('the first image appears', Number(busy.width) > 0, `${busy.width} × ${busy.height}, pass ${busy.pass}`);
+  await waitForPass(page, finalPassOf(Number(busy.generation)));
+  const idle = await timedLoad(page);
+  return { busy: Number(busy.firstImageMs), idle: Number(idle.firstImageMs) };
+}
+
+async function timedLoad(page) {
+  await page.reload();
+  return waitForPass(page, "document.querySelector('#render').dataset.firstImageMs");
 }
 
 // The page's canvas as RGBA bytes, base64, with its size.
@@ -364,11 +372,15 @@ async function run() {
   const running = server.exitCode === null && server.signalCode === null;
   check('the server is still running', running, running ? '' : `ended with ${server.exitCode ?? server.signalCode}`);
 
-  console.log(`browser: page load to first image: ${firstImageMs.toFixed(0)} ms (target 300 ms)`);
+  console.log(`browser: page load to first image: ${firstImageMs.idle.toFixed(0)} ms with the server waiting, `
+    + `${firstImageMs.busy.toFixed(0)} ms while it renders (target 300 ms)`);
   console.log(`browser: edit to first pass on screen: median ${median(editMs).toFixed(0)} ms, `
     + `worst ${Math.max(...editMs).toFixed(0)} ms over ${editMs.length} edits (target 150 ms)`);
+  console.log(`browser: measured on ${cpus().length} cores at a load average of ${loadavg()[0].toFixed(1)}`);
   console.log(`browser: screenshot ${screenshot}`);
-  const timings = { pane, pageLoadToFirstImageMs: firstImageMs, editToFirstPassMs: editMs, cores: cpus().length };
+  const timings = {
+    pane, pageLoadToFirstImageMs: firstImageMs, editToFirstPassMs: editMs, cores: cpus().length, load: loadavg(),
+  };
   writeFileSync(join(options.artifacts, 'timings.json'), `${JSON.stringify(timings, null, 2)}\n`);
 }
 
