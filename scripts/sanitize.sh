@@ -21,5 +21,5 @@ ctest --test-dir "$asan" --output-on-failure -j "$jobs"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$root/cmake/tsan.supp"
 tsan=${TESSALINE_TSAN_DIR:-$root/build-tsan}
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALINE_SANITIZE=thread -DTESSALINE_BENCH=OFF >/dev/null
-cmake --build "$tsan" -j "$jobs" --target test_threads test_render_threads
+cmake --build "$tsan" -j "$jobs" --target test_threads test_render_threads test_web test_web_threads
 ctest --test-dir "$tsan" --output-on-failure -L threads

@@ -6,12 +6,13 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
   libembree-dev libtinyobjloader-dev
   libtiff-dev libpng-dev
   poppler-utils
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine64
+  chromium
 )
 
 missing=()
@@ -33,4 +34,12 @@ if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
   echo "setup: preparing the wine prefix" >&2
   WINEDEBUG=-all /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver -w || true
+fi
+
+# The browser test drives Debian's Chromium through npm's playwright-core,
+# pinned by the lock file.
+browser_test="$(cd "$(dirname "$0")/.." && pwd)/tests/web/browser"
+if [ ! -d "$browser_test/node_modules/playwright-core" ]; then
+  echo "setup: installing the browser test's npm packages" >&2
+  (cd "$browser_test" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi

@@ -22,6 +22,7 @@ CommandRunner AddDescribeCommand(CLI::App& app, const CommonOptions& common);
 CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common);
 CommandRunner AddShadeCommand(CLI::App& app, const CommonOptions& common);
 CommandRunner AddPanelCommand(CLI::App& app, const CommonOptions& common);
+CommandRunner AddServeCommand(CLI::App& app, const CommonOptions& common);
 
 }  // namespace tess::cli
 

@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
   add(tess::cli::AddRenderCommand(app, common));
   add(tess::cli::AddShadeCommand(app, common));
   add(tess::cli::AddPanelCommand(app, common));
+  add(tess::cli::AddServeCommand(app, common));
 
   try {
     app.parse(argc, argv);

@@ -10,7 +10,7 @@
 namespace tess::gui {
 namespace {
 
-constexpr int32_t margin = 6;
+constexpr int32_t margin = panelMargin;
 constexpr int32_t rowHeight = 16;
 constexpr int32_t labelColumn = 150;
 constexpr Rgba panelColour{58, 58, 62, 255};
@@ -27,14 +27,6 @@ std::string Number(double v, int decimals) {
   char buffer[64];
   std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, v);
   return buffer;
-}
-
-bool Hidden(const HostDescription& description, const Element& e) {
-  if (!e.id) return false;
-  auto it = description.parameters.find(*e.id);
-  if (it == description.parameters.end()) return false;
-  const host::Value* hide = it->second.Find(HOST_DESC_HIDE);
-  return hide != nullptr && hide->intValue != 0;
 }
 
 std::string ValueText(const Element& e, const HostContainer& container) {
@@ -71,13 +63,6 @@ std::string ValueText(const Element& e, const HostContainer& container) {
   }
 }
 
-HostDescId IdOf(int32_t id) {
-  HostDescId descId{};
-  descId.depth = 1;
-  descId.levels[0].id = id;
-  return descId;
-}
-
 // The element's own data type, as custom GUIs list the types they can show.
 int32_t DataTypeOf(ElementType type) {
   switch (type) {
@@ -111,8 +96,15 @@ bool Accepts(const HostPlugin& plugin, int32_t dataType) {
 
 }  // namespace
 
-std::unique_ptr<Panel> Panel::Build(host::PluginNode& node, int32_t width, std::string* why) {
-  HostDescription description;
+bool Hidden(const HostDescription& description, const Element& e) {
+  if (!e.id) return false;
+  auto it = description.parameters.find(*e.id);
+  if (it == description.parameters.end()) return false;
+  const host::Value* hide = it->second.Find(HOST_DESC_HIDE);
+  return hide != nullptr && hide->intValue != 0;
+}
+
+bool DescribeNode(host::PluginNode& node, HostDescription& description, std::string* why) {
   int32_t flags = 0;
   bool ok = node.GetDescription(description, &flags);
   // A plug-in that leaves its description to the host says so by not
@@ -120,8 +112,21 @@ std::unique_ptr<Panel> Panel::Build(host::PluginNode& node, int32_t width, std::
   if (ok && (flags & HOST_DESCFLAGS_LOADED) == 0) ok = host::Services().descriptions.Load(description, node.pluginId);
   if (!ok || description.source == nullptr) {
     if (why != nullptr) *why = "the shader " + node.Name() + " gave no description";
-    return nullptr;
+    return false;
   }
+  return true;
+}
+
+HostDescId DescIdOf(int32_t id) {
+  HostDescId descId{};
+  descId.depth = 1;
+  descId.levels[0].id = id;
+  return descId;
+}
+
+std::unique_ptr<Panel> Panel::Build(host::PluginNode& node, int32_t width, std::string* why) {
+  HostDescription description;
+  if (!DescribeNode(node, description, why)) return nullptr;
   std::unique_ptr<Panel> panel(new Panel);
   panel->width = width;
   panel->height = margin;
@@ -213,7 +218,7 @@ void Panel::AddElements(host::PluginNode& node, const HostDescription& descripti
     row.id = e.id.value_or(0);
     row.label = e.longLabel.empty() ? e.symbol : e.longLabel;
     row.value = ValueText(e, node.container);
-    row.enabled = !e.id || node.IsEnabled(IdOf(*e.id));
+    row.enabled = !e.id || node.IsEnabled(DescIdOf(*e.id));
     row.depth = depth;
     row.y = height;
     row.height = rowHeight;

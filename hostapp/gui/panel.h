@@ -14,6 +14,17 @@
 
 namespace tess::gui {
 
+// Space around the panel's rows; controls start this far from its left edge.
+constexpr int32_t panelMargin = 6;
+
+// The node's description as the panel asks for it, the module's adjustments
+// included; false with a reason when the node gives none.
+bool DescribeNode(host::PluginNode& node, HostDescription& description, std::string* why);
+// Whether the module's description hides the element (and all it holds).
+bool Hidden(const HostDescription& description, const resources::Element& e);
+// The one-level id by which the panel asks whether a parameter is enabled.
+HostDescId DescIdOf(int32_t id);
+
 struct PanelRow {
   enum class Kind { Heading, Parameter, Separator, Control, Missing } kind = Kind::Parameter;
   int32_t id = 0;

@@ -38,6 +38,20 @@ std::string WritePng(const std::string& path, const Image8& image) {
   return {};
 }
 
+std::string EncodePng(const Image8& image) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = static_cast<png_uint_32>(image.width);
+  png.height = static_cast<png_uint_32>(image.height);
+  png.format = PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  if (png_image_write_get_memory_size(png, size, 0, image.rgb.data(), 0, nullptr) == 0) return {};
+  std::string bytes(size, '\0');
+  if (png_image_write_to_memory(&png, bytes.data(), &size, 0, image.rgb.data(), 0, nullptr) == 0) return {};
+  bytes.resize(size);
+  return bytes;
+}
+
 std::string ReadPng(const std::string& path, Image8& image) {
   png_image png{};
   png.version = PNG_IMAGE_VERSION;

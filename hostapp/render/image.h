@@ -32,6 +32,8 @@ struct Image8 {
 Image8 ToBytes(const Image& image, bool encodeSrgb);
 // Empty on success, else one line naming the file.
 std::string WritePng(const std::string& path, const Image8& image);
+// The PNG file's bytes; empty if libpng refuses.
+std::string EncodePng(const Image8& image);
 std::string ReadPng(const std::string& path, Image8& image);
 
 }  // namespace tess::render

@@ -25,11 +25,17 @@ struct Job {
   std::atomic<int> done{0};
 };
 
+bool Cancelled(const Job& job) {
+  return job.settings.control != nullptr && job.settings.control->cancel.load(std::memory_order_relaxed);
+}
+
 void RenderTile(Job& job, SampleShader& shader, int tile) {
   const RenderSettings& s = job.settings;
   const int x0 = (tile % job.tilesX) * tileSize, y0 = (tile / job.tilesX) * tileSize;
   const double weight = 1.0 / s.samples;
-  for (int y = y0; y < std::min(y0 + tileSize, s.height); ++y)
+  // Checked every row as well as every tile: one tile of a sampling shader at
+  // many samples takes long enough for an edit to notice the wait.
+  for (int y = y0; y < std::min(y0 + tileSize, s.height) && !Cancelled(job); ++y)
     for (int x = x0; x < std::min(x0 + tileSize, s.width); ++x) {
       Vec colour{0, 0, 0}, normal{0, 0, 0};
       for (int k = 0; k < s.samples; ++k) {
@@ -52,9 +58,10 @@ struct WorkerCounts {
 void Work(Job& job, int32_t threadIndex, WorkerCounts& counts) {
   SampleShader shader(job.context, threadIndex);
   EmbreeTracer::TakeThreadCount();
-  for (int tile = job.next.fetch_add(1); tile < job.tiles; tile = job.next.fetch_add(1)) {
+  for (int tile = job.next.fetch_add(1); tile < job.tiles && !Cancelled(job); tile = job.next.fetch_add(1)) {
     RenderTile(job, shader, tile);
     job.done.fetch_add(1);
+    if (job.settings.control != nullptr) job.settings.control->tilesDone.fetch_add(1, std::memory_order_relaxed);
   }
   counts = WorkerCounts{shader.shadedSamples, shader.cameraRays, shader.shadowRays, EmbreeTracer::TakeThreadCount()};
 }
@@ -87,6 +94,10 @@ Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) 
           (settings.width + tileSize - 1) / tileSize,
           0};
   job.tiles = job.tilesX * ((settings.height + tileSize - 1) / tileSize);
+  if (settings.control != nullptr) {
+    settings.control->tilesDone.store(0);
+    settings.control->tiles.store(job.tiles);
+  }
 
   const auto start = std::chrono::steady_clock::now();
   std::vector<WorkerCounts> counts(static_cast<size_t>(settings.threads));
@@ -99,7 +110,7 @@ Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) 
     }
   }
   if (workers.empty()) Work(job, 0, counts[0]);
-  while (settings.progress && job.done.load() < job.tiles) {
+  while (settings.progress && job.done.load() < job.tiles && !Cancelled(job)) {
     ShowProgress(job.done.load(), job.tiles);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -108,6 +119,7 @@ Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) 
     ShowProgress(job.tiles, job.tiles);
     std::fputc('\n', stderr);
   }
+  frame.cancelled = Cancelled(job) && job.done.load() < job.tiles;
   frame.stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   frame.stats.threadsStarted = static_cast<int>(std::max<size_t>(workers.size(), 1));
   for (const WorkerCounts& c : counts) {

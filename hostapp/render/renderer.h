@@ -3,6 +3,7 @@
 #ifndef TESSALINE_HOSTAPP_RENDER_RENDERER_H
 #define TESSALINE_HOSTAPP_RENDER_RENDERER_H
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,14 @@ namespace tess::render {
 
 constexpr int maxThreads = 1024;
 
+// Lets another thread stop a render early and watch it advance. A stopped
+// render returns a frame whose unfinished tiles are black.
+struct RenderControl {
+  std::atomic<bool> cancel{false};
+  std::atomic<int> tilesDone{0};
+  std::atomic<int> tiles{0};
+};
+
 struct RenderSettings {
   int width = 640;
   int height = 480;
@@ -21,6 +30,7 @@ struct RenderSettings {
   int threads = 1;        // render thread indices 0 .. threads - 1
   bool progress = false;  // a bar on stderr
   bool normals = false;   // fill Frame::normals
+  RenderControl* control = nullptr;
 };
 
 struct RenderStats {
@@ -39,6 +49,7 @@ struct Frame {
   Image color;
   Image normals;
   RenderStats stats;
+  bool cancelled = false;
 };
 
 // Throws OutOfMemory when the images do not fit.

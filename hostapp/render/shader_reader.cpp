@@ -99,6 +99,32 @@ T InRange(const Element& e, T shown, const std::string& path) {
   return shown;
 }
 
+const HostPlugin* FindPlugin(const Json& name, const std::string& path) {
+  // "SoftEdge", "Soft Edge", "xsoftedge" and 1020978 name one shader.
+  const std::string key = name.is_number_integer() ? std::to_string(name.get<int64_t>()) : name.get<std::string>();
+  const HostPlugin* plugin = host::Services().registry.FindShader(key);
+  if (plugin == nullptr)
+    throw JsonError(
+        path, "unknown shader " + name.dump() + " (plug-in shaders of the module, or color, checkerboard, noise)");
+  return plugin;
+}
+
+ShaderNode* ReadPluginShader(const HostPlugin& plugin, const Json& params, const std::string& path, Scene& scene) {
+  auto node = host::PluginNode::Create(plugin);
+  if (node == nullptr) throw JsonError(path, "the module could not make a " + plugin.name + " node");
+  const auto description = host::Services().descriptions.Of(plugin.id);
+  RequireObject(params, path);
+  for (const auto& [key, value] : params.items()) {
+    const Element* e = description != nullptr ? description->FindBySymbol(key) : nullptr;
+    if (e == nullptr || !e->id || e->type == ElementType::Group || e->type == ElementType::Separator)
+      throw JsonError(Member(path, key), "unknown parameter");
+    SetParameter(*node, *e, value, Member(path, key), scene);
+  }
+  return Keep(scene, std::move(node));
+}
+
+}  // namespace
+
 void SetParameter(HostNode& node, const Element& e, const Json& j, const std::string& path, Scene& scene) {
   const int32_t id = *e.id;
   switch (e.type) {
@@ -130,32 +156,6 @@ void SetParameter(HostNode& node, const Element& e, const Json& j, const std::st
       throw JsonError(path, "unknown parameter");
   }
 }
-
-const HostPlugin* FindPlugin(const Json& name, const std::string& path) {
-  // "SoftEdge", "Soft Edge", "xsoftedge" and 1020978 name one shader.
-  const std::string key = name.is_number_integer() ? std::to_string(name.get<int64_t>()) : name.get<std::string>();
-  const HostPlugin* plugin = host::Services().registry.FindShader(key);
-  if (plugin == nullptr)
-    throw JsonError(
-        path, "unknown shader " + name.dump() + " (plug-in shaders of the module, or color, checkerboard, noise)");
-  return plugin;
-}
-
-ShaderNode* ReadPluginShader(const HostPlugin& plugin, const Json& params, const std::string& path, Scene& scene) {
-  auto node = host::PluginNode::Create(plugin);
-  if (node == nullptr) throw JsonError(path, "the module could not make a " + plugin.name + " node");
-  const auto description = host::Services().descriptions.Of(plugin.id);
-  RequireObject(params, path);
-  for (const auto& [key, value] : params.items()) {
-    const Element* e = description != nullptr ? description->FindBySymbol(key) : nullptr;
-    if (e == nullptr || !e->id || e->type == ElementType::Group || e->type == ElementType::Separator)
-      throw JsonError(Member(path, key), "unknown parameter");
-    SetParameter(*node, *e, value, Member(path, key), scene);
-  }
-  return Keep(scene, std::move(node));
-}
-
-}  // namespace
 
 ShaderNode* ReadShader(const Json& j, const std::string& path, Scene& scene) {
   if (j.is_number()) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "hostapp/render/json_access.h"
+#include "hostapp/resources/resource_reader.h"
 #include "hostapp/render/scene.h"
 
 namespace tess::render {
@@ -14,6 +15,10 @@ namespace tess::render {
 // added to scene.nodes. Throws JsonError.
 tess::host::ShaderNode* ReadShader(const Json& j, const std::string& path, Scene& scene);
 // A material channel; `strength` is allowed where it means something.
+// One parameter of a plug-in node, by its description element, with the range
+// checks of the attribute panel; a linked shader's node joins scene.nodes.
+// Throws JsonError.
+void SetParameter(HostNode& node, const resources::Element& e, const Json& j, const std::string& path, Scene& scene);
 Channel ReadChannel(const Json& j, const std::string& path, Scene& scene, bool withStrength);
 
 }  // namespace tess::render

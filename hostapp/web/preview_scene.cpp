@@ -1,0 +1,266 @@
+#include "hostapp/web/preview_scene.h"
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "hostapp/render/demo_scene.h"
+#include "hostapp/render/scene_reader.h"
+#include "hostapp/render/shader_reader.h"
+#include "hostapp/services/services.h"
+#include "hostapp/web/api_error.h"
+#include "hostapp/web/shader_json.h"
+
+namespace tess::web {
+namespace {
+
+namespace fs = std::filesystem;
+using resources::ElementType;
+
+constexpr const char* slotNames[] = {"color", "bump", "normal"};
+
+size_t Index(Slot slot) {
+  return static_cast<size_t>(slot);
+}
+
+std::vector<std::string> PluginShaderNames() {
+  std::vector<std::string> names;
+  for (const HostPlugin* p : host::Services().registry.Plugins())
+    if (p->type == HOST_PLUGINTYPE_SHADER) names.push_back(p->name);
+  return names;
+}
+
+Json ChannelEntry(const render::Channel& channel, Slot slot) {
+  if (channel.shader == nullptr) return {{"shader", "none"}, {"plugin", false}};
+  Json entry = {{"shader", channel.shader->Name()},
+                {"plugin", dynamic_cast<host::PluginNode*>(channel.shader) != nullptr}};
+  if (const auto* constant = dynamic_cast<const host::ConstantShader*>(channel.shader)) {
+    entry["shader"] = "constant";
+    entry["value"] = ShaderToJson(*constant);
+  }
+  if (slot != Slot::Color) entry["strength"] = channel.strength;
+  return entry;
+}
+
+const resources::Element& ParameterOf(const host::PluginNode& node, const std::string& key) {
+  const auto description = host::Services().descriptions.Of(node.pluginId);
+  const resources::Element* e = nullptr;
+  if (description != nullptr) {
+    e = description->FindBySymbol(key);
+    char* end = nullptr;
+    const long id = std::strtol(key.c_str(), &end, 10);
+    if (e == nullptr && !key.empty() && *end == '\0' && id >= INT32_MIN && id <= INT32_MAX)
+      e = description->FindById(static_cast<int32_t>(id));
+  }
+  if (e == nullptr || !e->id || e->type == ElementType::Group || e->type == ElementType::Separator)
+    throw ApiError(404, render::Printable(key) + ": " + node.Name() + " has no such parameter");
+  return *e;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Mesh files of the saved scene resolve wherever it is saved.
+void AbsoluteMeshPaths(Json& objects, const std::string& folder) {
+  if (!objects.is_array()) return;
+  for (Json& object : objects) {
+    Json* mesh = object.is_object() && object.contains("mesh") ? &object["mesh"] : nullptr;
+    if (mesh == nullptr || !mesh->is_object() || !mesh->contains("file")) continue;
+    const fs::path file = (*mesh)["file"].get<std::string>();
+    if (file.is_relative()) (*mesh)["file"] = fs::absolute(fs::path(folder) / file).lexically_normal().string();
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<PreviewScene> PreviewScene::Open(const std::string& path, std::string* error) {
+  std::unique_ptr<PreviewScene> preview(new PreviewScene);
+  render::SceneResult read =
+      path.empty() ? render::ReadSceneText(render::DemoSceneText(), ".", "demo scene") : render::ReadSceneFile(path);
+  if (!read.scene) {
+    *error = read.error;
+    return nullptr;
+  }
+  preview->scene = std::move(read.scene);
+  // The reader took the same bytes, so they parse.
+  preview->source = Json::parse(path.empty() ? render::DemoSceneText() : ReadText(path));
+  preview->folder = path.empty() ? "." : fs::absolute(path).parent_path().string();
+  preview->held.resize(preview->scene->objects.size());
+  for (size_t i = 0; i < preview->scene->objects.size(); ++i)
+    for (Slot slot : {Slot::Color, Slot::Bump, Slot::Normal}) {
+      host::ShaderNode* node = preview->ChannelAt(i, slot).shader;
+      const bool plain = node == nullptr || dynamic_cast<host::ConstantShader*>(node) != nullptr;
+      preview->held[i][Index(slot)][plain ? "none" : node->Name()] = node;
+    }
+  return preview;
+}
+
+size_t PreviewScene::ObjectIndex(const std::string& text) const {
+  size_t used = 0;
+  unsigned long index = 0;
+  try {
+    index = std::stoul(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size() || !std::isdigit(static_cast<unsigned char>(text[0])))
+    throw ApiError(400, "object: expected an index, got \"" + render::Printable(text) + "\"");
+  if (index >= scene->objects.size())
+    throw ApiError(404, "object " + text + ": the scene has " + std::to_string(scene->objects.size()) + " objects");
+  return index;
+}
+
+Slot PreviewScene::SlotOf(const std::string& name) {
+  for (size_t i = 0; i < 3; ++i)
+    if (name == slotNames[i]) return static_cast<Slot>(i);
+  throw ApiError(404, "channel \"" + render::Printable(name) + "\": expected color, bump or normal");
+}
+
+render::Channel& PreviewScene::ChannelAt(size_t object, Slot slot) const {
+  render::Material& m = scene->objects.at(object).material;
+  return slot == Slot::Color ? m.color : slot == Slot::Bump ? m.bump : m.normal;
+}
+
+host::PluginNode& PreviewScene::PluginAt(size_t object, Slot slot) const {
+  auto* node = dynamic_cast<host::PluginNode*>(ChannelAt(object, slot).shader);
+  if (node == nullptr)
+    throw ApiError(404, "object " + std::to_string(object) + " has no plug-in shader in its " + slotNames[Index(slot)] +
+                            " channel");
+  return *node;
+}
+
+Json PreviewScene::ObjectEntry(size_t object) const {
+  Json channels = Json::object();
+  for (Slot slot : {Slot::Color, Slot::Bump, Slot::Normal})
+    channels[slotNames[Index(slot)]] = ChannelEntry(ChannelAt(object, slot), slot);
+  return {{"index", object}, {"name", scene->objects[object].name}, {"channels", channels}};
+}
+
+Json PreviewScene::Overview() const {
+  Json shaders = Json::array({"none"});
+  Json links = Json::array({"color", "checkerboard", "noise"});
+  for (const std::string& name : PluginShaderNames()) {
+    shaders.push_back(name);
+    links.push_back(name);
+  }
+  Json objects = Json::array();
+  for (size_t i = 0; i < scene->objects.size(); ++i) objects.push_back(ObjectEntry(i));
+  return {{"shaders", shaders}, {"linkShaders", links}, {"objects", objects}};
+}
+
+Json PreviewScene::Panel(size_t object, Slot slot) const {
+  host::PluginNode& node = PluginAt(object, slot);
+  std::string title;
+  Json elements = PanelElements(node, &title);
+  return {{"object", object},
+          {"channel", slotNames[Index(slot)]},
+          {"shader", node.Name()},
+          {"title", title},
+          {"elements", std::move(elements)}};
+}
+
+void PreviewScene::SetParameters(size_t object, Slot slot, const Json& body) {
+  host::PluginNode& node = PluginAt(object, slot);
+  Json params = Json::object();
+  if (body.contains("params")) {
+    if (!body["params"].is_object() || body["params"].empty())
+      throw ApiError(400, "params: expected {\"SYMBOL\": value, ...}");
+    params = body["params"];
+  } else if (body.contains("symbol") && body.contains("value")) {
+    const Json& symbol = body["symbol"];
+    if (!symbol.is_string() && !symbol.is_number_integer())
+      throw ApiError(400, "symbol: expected a parameter's symbol or id");
+    params[symbol.is_string() ? symbol.get<std::string>() : std::to_string(symbol.get<int64_t>())] = body["value"];
+  } else {
+    throw ApiError(400, "expected \"symbol\" and \"value\", or \"params\"");
+  }
+  // Values refused part way leave none of the request's values behind.
+  const HostContainer before = node.container;
+  try {
+    for (const auto& [key, value] : params.items()) {
+      const resources::Element& e = ParameterOf(node, key);
+      // A scene file leaves a link out to have none; the page says so with null.
+      if (value.is_null() && (e.type == ElementType::Link || e.type == ElementType::ShaderLink))
+        node.container.SetLink(*e.id, nullptr);
+      else
+        render::SetParameter(node, e, value, render::Printable(key), *scene);
+    }
+  } catch (const render::JsonError& e) {
+    node.container = before;
+    throw ApiError(400, e.what());
+  } catch (const ApiError&) {
+    node.container = before;
+    throw;
+  }
+}
+
+host::ShaderNode* PreviewScene::NodeFor(size_t object, Slot slot, const std::string& name) {
+  auto& kept = held[object][Index(slot)];
+  if (auto it = kept.find(name); it != kept.end()) return it->second;
+  std::unique_ptr<host::ShaderNode> made;
+  if (name == "none") {
+    // The colour channel always holds something: the scene's plain grey.
+    if (slot == Slot::Color) made = std::make_unique<host::ConstantShader>(HostVector{0.8, 0.8, 0.8});
+  } else {
+    const HostPlugin* plugin = host::Services().registry.FindShader(name);
+    if (plugin == nullptr)
+      throw ApiError(400, "shader \"" + render::Printable(name) + "\": expected none or one of " +
+                              host::Services().registry.ShaderNames());
+    made = host::PluginNode::Create(*plugin);
+    if (made == nullptr) throw ApiError(500, "the module could not make a " + plugin->name + " node");
+  }
+  host::ShaderNode* node = made.get();
+  if (made != nullptr) scene->nodes.push_back(std::move(made));
+  kept[name] = node;
+  return node;
+}
+
+void PreviewScene::SetShader(size_t object, Slot slot, const std::string& name) {
+  host::ShaderNode* current = ChannelAt(object, slot).shader;
+  const bool plain = current == nullptr || dynamic_cast<host::ConstantShader*>(current) != nullptr;
+  if (name == "none" && plain) return;
+  // Names are looked up as the registry does, so "Soft Edge" finds SoftEdge.
+  const HostPlugin* plugin = name == "none" ? nullptr : host::Services().registry.FindShader(name);
+  host::ShaderNode* node = NodeFor(object, slot, plugin != nullptr ? plugin->name : name);
+  render::Channel& channel = ChannelAt(object, slot);
+  channel.shader = node;
+  channel.where = "objects[" + std::to_string(object) + "].material." + slotNames[Index(slot)];
+}
+
+Json PreviewScene::Save(int width, int height, int samples) const {
+  Json saved = source;
+  Json image = saved.contains("image") ? saved["image"] : Json::object();
+  image["width"] = width;
+  image["height"] = height;
+  image["samples"] = samples;
+  saved["image"] = image;
+  if (saved.contains("objects")) AbsoluteMeshPaths(saved["objects"], folder);
+  for (size_t i = 0; i < scene->objects.size(); ++i) {
+    Json& object = saved["objects"][i];
+    Json material = object.contains("material") ? object["material"] : Json::object();
+    for (Slot slot : {Slot::Color, Slot::Bump, Slot::Normal}) {
+      const render::Channel& channel = ChannelAt(i, slot);
+      const char* key = slotNames[Index(slot)];
+      if (channel.shader == nullptr) {
+        material.erase(key);
+        continue;
+      }
+      Json written = ShaderToJson(*channel.shader);
+      if (slot != Slot::Color) {
+        // Only a shader object carries a strength; a plain colour becomes one.
+        if (written.is_array()) written = {{"shader", "color"}, {"params", {{"color", written}}}};
+        written["strength"] = channel.strength;
+      }
+      material[key] = std::move(written);
+    }
+    object["material"] = std::move(material);
+  }
+  return saved;
+}
+
+}  // namespace tess::web

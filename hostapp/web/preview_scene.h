@@ -1,0 +1,62 @@
+// The scene the preview edits: read once, then changed one request at a time
+// through the same parameter path and range checks as scene files. The
+// caller makes sure no render reads the scene while it changes.
+#ifndef TESSALINE_HOSTAPP_WEB_PREVIEW_SCENE_H
+#define TESSALINE_HOSTAPP_WEB_PREVIEW_SCENE_H
+
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hostapp/render/json_access.h"
+#include "hostapp/render/scene.h"
+
+namespace tess::web {
+
+using render::Json;
+
+enum class Slot { Color, Bump, Normal };
+
+class PreviewScene {
+ public:
+  // The scene file, or the demo scene when the path is empty. The module
+  // must have started. Null with one error line on failure.
+  static std::unique_ptr<PreviewScene> Open(const std::string& path, std::string* error);
+
+  const render::Scene& Scene() const { return *scene; }
+  size_t ObjectCount() const { return scene->objects.size(); }
+
+  // Query values as the API names them; ApiError (404) when unknown.
+  size_t ObjectIndex(const std::string& text) const;
+  static Slot SlotOf(const std::string& name);
+  // The plug-in node of a channel; ApiError (404) when it holds none.
+  host::PluginNode& PluginAt(size_t object, Slot slot) const;
+
+  Json Overview() const;
+  Json ObjectEntry(size_t object) const;
+  Json Panel(size_t object, Slot slot) const;
+  // `{"symbol", "value"}` or `{"params": {...}}`: all values or none.
+  void SetParameters(size_t object, Slot slot, const Json& body);
+  // "none" or a plug-in shader's name; a shader the channel held before
+  // comes back with its values.
+  void SetShader(size_t object, Slot slot, const std::string& name);
+  // The edited scene as a scene file with the given image settings.
+  Json Save(int width, int height, int samples) const;
+
+ private:
+  PreviewScene() = default;
+  render::Channel& ChannelAt(size_t object, Slot slot) const;
+  host::ShaderNode* NodeFor(size_t object, Slot slot, const std::string& name);
+
+  std::unique_ptr<render::Scene> scene;
+  Json source;         // the file as read, for what edits never change
+  std::string folder;  // where relative mesh files are
+  // Per object and channel, the nodes it held, by shader name.
+  std::vector<std::array<std::map<std::string, host::ShaderNode*>, 3>> held;
+};
+
+}  // namespace tess::web
+
+#endif

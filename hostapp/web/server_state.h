@@ -1,0 +1,60 @@
+// What the server's request handlers share. Requests that touch the scene,
+// the module or the host's GUI take `host`, so edits from two pages are
+// applied one at a time.
+#ifndef TESSALINE_HOSTAPP_WEB_SERVER_STATE_H
+#define TESSALINE_HOSTAPP_WEB_SERVER_STATE_H
+
+#include <httplib.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "hostapp/web/event_hub.h"
+#include "hostapp/web/preview_scene.h"
+#include "hostapp/web/progressive_render.h"
+#include "hostapp/web/server.h"
+#include "hostapp/web/titlebar_view.h"
+
+namespace tess::web {
+
+struct ServerState {
+  ServeOptions options;
+  std::string token;
+  int port = 0;
+  httplib::Server http;
+
+  std::mutex host;
+  // Destroyed in reverse: the render stops before the scene's nodes go.
+  std::unique_ptr<PreviewScene> scene;
+  TitleBarView titleBar;
+  EventHub events;
+  std::unique_ptr<ProgressiveRender> render;
+  int viewWidth = 640, viewHeight = 360;  // under `host`
+  uint64_t generation = 0;                // under `host`
+
+  ~ServerState();
+  // Starts a new generation at the current view size; after an edit every
+  // page hears of it before its first pass.
+  uint64_t Restart(Clock::time_point requested, bool edited = false);
+};
+
+// Sets the JSON answer, or the error's status and message.
+void Answer(httplib::Response& res, const std::function<Json()>& make);
+void AnswerError(httplib::Response& res, int status, const std::string& message);
+// The request's body as a JSON object; ApiError (400) otherwise.
+Json BodyOf(const httplib::Request& req);
+Json PassJson(const Pass& pass);
+// Request values: ApiError (400) when absent or not a whole number in range.
+int64_t IntegerOf(const Json& value, const std::string& name, int64_t min, int64_t max);
+int64_t QueryInteger(const httplib::Request& req, const std::string& name, int64_t min, int64_t max);
+// The object and channel a request names, by query or body.
+size_t ObjectOf(const PreviewScene& scene, const Json& value);
+Slot SlotOf(const Json& value);
+
+void AddApiRoutes(ServerState& state);
+void AddTitleBarRoutes(ServerState& state);
+
+}  // namespace tess::web
+
+#endif
