@@ -6,6 +6,10 @@
 #include <system_error>
 #include <thread>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "hostapp/render/camera.h"
 #include "hostapp/render/out_of_memory.h"
 #include "hostapp/render/vec.h"
@@ -55,7 +59,14 @@ struct WorkerCounts {
   uint64_t shaded = 0, camera = 0, shadow = 0, traces = 0;
 };
 
+// Linux keeps a nice value per thread, so this lowers only the calling worker.
+void RunInBackground() {
+  const auto thread = static_cast<id_t>(syscall(SYS_gettid));
+  setpriority(PRIO_PROCESS, thread, 10);  // failing leaves the normal priority, which is fine
+}
+
 void Work(Job& job, int32_t threadIndex, WorkerCounts& counts) {
+  if (job.settings.control != nullptr && job.settings.control->background) RunInBackground();
   SampleShader shader(job.context, threadIndex);
   EmbreeTracer::TakeThreadCount();
   for (int tile = job.next.fetch_add(1); tile < job.tiles && !Cancelled(job); tile = job.next.fetch_add(1)) {

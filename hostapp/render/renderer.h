@@ -21,6 +21,9 @@ struct RenderControl {
   std::atomic<bool> cancel{false};
   std::atomic<int> tilesDone{0};
   std::atomic<int> tiles{0};
+  // Workers run at a lower priority, so that a server's request threads
+  // answer quickly while a preview renders on every core.
+  bool background = false;
 };
 
 struct RenderSettings {

@@ -201,9 +201,13 @@ int64_t IntegerOf(const Json& value, const std::string& name, int64_t min, int64
 
 int64_t QueryInteger(const httplib::Request& req, const std::string& name, int64_t min, int64_t max) {
   const std::string text = req.get_param_value(name.c_str());
+  const auto refuse = [&] {
+    return ApiError(400, name + ": expected a whole number, got \"" + render::Printable(text.substr(0, 40)) + "\"");
+  };
+  // Short texts only reach the parser, so no query can make it recurse deeply.
+  if (text.empty() || text.size() > 20) throw refuse();
   const Json value = Json::parse(text, nullptr, false);
-  if (text.empty() || text.size() > 20 || !value.is_number())
-    throw ApiError(400, name + ": expected a whole number, got \"" + render::Printable(text.substr(0, 40)) + "\"");
+  if (!value.is_number()) throw refuse();
   return IntegerOf(value, name, min, max);
 }
 

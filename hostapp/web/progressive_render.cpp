@@ -25,6 +25,7 @@ ProgressiveRender::ProgressiveRender(const render::Scene& s, int threadCount, Li
     : scene(s), threads(std::max(1, threadCount)), listener(std::move(l)), objects(render::MakeRenderObjects(s)) {
   if (!embree.Build(objects)) buildError = embree.Error().empty() ? "Embree could not build the scene" : embree.Error();
   tracer = std::make_unique<render::EmbreeTracer>(embree, objects);
+  control.background = true;
   driver = std::thread(&ProgressiveRender::Loop, this);
 }
 

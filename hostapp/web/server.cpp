@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include "hostapp/render/json_limits.h"
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/server_state.h"
 
@@ -172,6 +173,8 @@ void Answer(httplib::Response& res, const std::function<Json()>& make) {
 }
 
 Json BodyOf(const httplib::Request& req) {
+  const std::string tooDeep = render::CheckJsonDepth(req.body, "the body");
+  if (!tooDeep.empty()) throw ApiError(400, tooDeep);
   Json body = Json::parse(req.body, nullptr, false);
   if (body.is_discarded()) throw ApiError(400, "the body is not JSON");
   if (!body.is_object()) throw ApiError(400, "the body must be a JSON object");

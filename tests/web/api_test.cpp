@@ -131,6 +131,13 @@ TEST_F(WebScene, MalformedRequestsGetTheirStatusAndAMessage) {
   EXPECT_EQ(status(Get("/api/nothing")), 404);
   EXPECT_EQ(status(client->Delete(WithToken("/api/scene").c_str())), 405);
   EXPECT_EQ(status(client->Post(WithToken("/api/param").c_str(), std::string(2 << 20, ' '), "application/json")), 413);
+  // Nesting deep enough to overflow a recursive parser's stack is refused before parsing.
+  const std::string deep = "{\"a\": " + std::string(100000, '[') + std::string(100000, ']') + "}";
+  const auto nested = client->Post(WithToken("/api/param").c_str(), deep, "application/json");
+  ASSERT_TRUE(nested);
+  EXPECT_EQ(nested->status, 400);
+  EXPECT_NE(nested->body.find("nested deeper than"), std::string::npos);
+  EXPECT_EQ(status(Get("/api/image?generation=" + std::string(5000, '[') + "&pass=1")), 400);
   const auto r = Post("/api/param", Edit(99, "SOFTEDGE_RADIUS", 1));
   EXPECT_EQ(Json::parse(r->body)["error"], "object 99: the scene has 6 objects");
 }

@@ -48,18 +48,16 @@ function check(name, ok, detail = '') {
   return ok;
 }
 
-// A server that can bound its own life is told to, so that it ends even if
-// this script is killed before it can stop it.
-async function selfStopArguments() {
-  const help = await promisify(execFile)(options.host, ['serve', '--help'], { timeout: 10_000 })
-    .then(({ stdout }) => stdout, () => '');
-  return help.includes('--stop-after') ? ['--stop-after', String(Math.ceil(runMs / 1000) + 30)] : [];
+// The server bounds its own life, so that it ends even if this script is
+// killed before it can stop it.
+function selfStopArguments() {
+  return ['--stop-after', String(Math.ceil(runMs / 1000) + 30)];
 }
 
 // Starts the server on a free loopback port and reads the address it prints.
 async function startServer() {
   const pageFiles = options.staticDir ? ['--static', options.staticDir] : [];
-  const args = ['serve', '--port', '0', '--listen', '127.0.0.1', ...pageFiles, ...await selfStopArguments()];
+  const args = ['serve', '--port', '0', '--listen', '127.0.0.1', ...pageFiles, ...selfStopArguments()];
   return new Promise((resolveAddress, reject) => {
     const child = spawn(options.host, args, {
       stdio: ['ignore', 'pipe', 'pipe'],
