@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "hostapp/resources/input_file.h"
+
 namespace tess::render {
 namespace {
 
@@ -93,6 +95,8 @@ void AddFace(Mesh& mesh, const std::vector<int32_t>& corners) {
 
 MeshResult ReadObj(const std::string& path) {
   MeshResult result;
+  result.error = resources::CheckInputFile(path, resources::maxMeshInputBytes);
+  if (!result.ok()) return result;
   result.error = Prescan(path);
   if (!result.ok()) return result;
 

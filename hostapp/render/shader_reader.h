@@ -4,9 +4,11 @@
 #define TESSALINE_HOSTAPP_RENDER_SHADER_READER_H
 
 #include <string>
+#include <vector>
 
 #include "hostapp/render/json_access.h"
 #include "hostapp/render/scene.h"
+#include "hostapp/resources/resource_reader.h"
 
 namespace tess::render {
 
@@ -15,6 +17,10 @@ namespace tess::render {
 tess::host::ShaderNode* ReadShader(const Json& j, const std::string& path, Scene& scene);
 // A material channel; `strength` is allowed where it means something.
 Channel ReadChannel(const Json& j, const std::string& path, Scene& scene, bool withStrength);
+
+// The symbols of every parameter of a description, in resource order: what
+// "did you mean ...?" chooses from.
+std::vector<std::string> ParameterSymbols(const tess::resources::Description& description);
 
 }  // namespace tess::render
 
