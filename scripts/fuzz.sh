@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALINE_FUZZ_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-30}
-targets=(string_table symbols description events scene obj shade)
+targets=(string_table symbols description events scene obj shade assets)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTESSALINE_FUZZ=ON -DTESSALINE_SANITIZE=fuzzer -DTESSALINE_BENCH=OFF >/dev/null

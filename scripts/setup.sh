@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   libembree-dev libtinyobjloader-dev
+  libassimp-dev assimp-utils
   libtiff-dev libpng-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine64

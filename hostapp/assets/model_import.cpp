@@ -11,8 +11,10 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <new>
+#include <sstream>
 #include <system_error>
 
 #include "hostapp/resources/input_file.h"
@@ -71,8 +73,7 @@ class CheckedFiles : public Assimp::DefaultIOSystem {
     }
     Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
     FileStamp stamp;
-    if (stream != nullptr && Stamp(file, stamp) &&
-        std::find(opened.begin(), opened.end(), stamp) == opened.end())
+    if (stream != nullptr && Stamp(file, stamp) && std::find(opened.begin(), opened.end(), stamp) == opened.end())
       opened.push_back(stamp);
     return stream;
   }
@@ -189,6 +190,13 @@ std::string Convert(const aiScene& scene, const Affine& root, const std::string&
     model.nodes.push_back(ModelNode{OneLine(item.node->mName.C_Str()), item.parent, 0, {}});
     PolygonMesh& mesh = model.nodes.back().mesh;
     const bool mirrored = item.world.Determinant() < 0.0;
+    size_t points = 0, faces = 0;
+    for (unsigned k = 0; k < item.node->mNumMeshes; ++k) {
+      points += scene.mMeshes[item.node->mMeshes[k]]->mNumVertices;
+      faces += scene.mMeshes[item.node->mMeshes[k]]->mNumFaces;
+    }
+    mesh.points.reserve(points);
+    mesh.polygons.reserve(faces);
     for (unsigned k = 0; k < item.node->mNumMeshes; ++k) {
       const aiMesh& source = *scene.mMeshes[item.node->mMeshes[k]];
       const auto base = static_cast<int32_t>(mesh.points.size());
@@ -235,17 +243,48 @@ std::string Convert(const aiScene& scene, const Affine& root, const std::string&
   return {};
 }
 
+// Assimp's PLY reader runs forever on a header without its end, and takes an
+// element count at its word however short the file: both are refused first.
+std::string CheckPlyHeader(const std::string& path, std::uintmax_t size) {
+  std::ifstream in(path, std::ios::binary);
+  std::string header(65536, '\0');
+  in.read(header.data(), static_cast<std::streamsize>(header.size()));
+  header.resize(static_cast<size_t>(in.gcount()));
+  if (header.rfind("ply", 0) != 0 || (header.size() > 3 && header[3] != '\n' && header[3] != '\r'))
+    return path + ": not a PLY file (it must begin with the line \"ply\")";
+  const size_t end = header.find("\nend_header");
+  if (end == std::string::npos) return path + ": the PLY header has no end_header line in its first 64 KB";
+  std::istringstream lines(header.substr(0, end));
+  std::uintmax_t elements = 0;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    std::string keyword, name;
+    double count = 0;
+    if (words >> keyword >> name >> count && keyword == "element")
+      elements += count > 0 ? static_cast<std::uintmax_t>(std::min(count, 1e18)) : 0;
+  }
+  if (elements > size)
+    return path + ": the PLY header announces " + std::to_string(elements) + " elements, more than the file's " +
+           std::to_string(size) + " bytes can hold";
+  return {};
+}
+
 ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
   ModelResult result;
   std::string why = resources::CheckInputFile(path, resources::maxMeshInputBytes);
   if (!why.empty()) return {nullptr, why};
   std::error_code ec;
-  if (fs::file_size(path, ec) == 0) return {nullptr, path + ": the file is empty"};
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (size == 0) return {nullptr, path + ": the file is empty"};
   const std::string extension = fs::path(path).extension().string();
   if (!ReadsExtension(extension))
-    return {nullptr, path + ": no mesh format has the extension \"" + extension + "\" (known: obj " + Extensions() +
-                         ")"};
+    return {nullptr,
+            path + ": no mesh format has the extension \"" + extension + "\" (known: obj " + Extensions() + ")"};
 
+  if (Lower(extension) == ".ply") {
+    why = CheckPlyHeader(path, size);
+    if (!why.empty()) return {nullptr, why};
+  }
   Assimp::Importer importer;
   auto* files = new CheckedFiles;  // the importer owns it
   importer.SetIOHandler(files);

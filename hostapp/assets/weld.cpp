@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -29,67 +30,67 @@ bool Same(const HostVector& a, const HostVector& b) {
   return a.x == b.x && a.y == b.y && a.z == b.z;
 }
 
-struct Keyed {
-  uint32_t key;
-  uint32_t index;
-};
-
-// Stable LSD radix sort on the 32-bit keys (three passes of 11 bits): equal
-// keys keep their index order. Cache-friendly where a hash table over all
-// points would miss the cache at every insertion.
-void SortByKey(std::vector<Keyed>& items) {
-  std::vector<Keyed> buffer(items.size());
-  constexpr int digitBits = 11;
-  constexpr uint32_t digits = 1u << digitBits;
-  for (int shift = 0; shift < 32; shift += digitBits) {
-    std::array<size_t, digits + 1> start{};
-    for (const Keyed& item : items) ++start[((item.key >> shift) & (digits - 1)) + 1];
-    for (uint32_t d = 0; d < digits; ++d) start[d + 1] += start[d];
-    for (const Keyed& item : items) buffer[start[(item.key >> shift) & (digits - 1)]++] = item;
-    items.swap(buffer);
-  }
+uint64_t PositionHash(const HostVector& p) {
+  return Mix(Bits(p.x) ^ Mix(Bits(p.y) ^ Mix(Bits(p.z) + 0x9e3779b97f4a7c15ull)));
 }
 
 // first[i]: the lowest index whose point lies at exactly the position of i.
+// One hash table over the distinct positions, which are far fewer than the
+// points where corners are stored apart (an STL has about one in six), so it
+// stays small enough for the cache; a point is compared only with points of
+// the same 64-bit hash, mostly its own earlier copies, read moments before.
 std::vector<uint32_t> FirstAtSamePosition(const std::vector<HostVector>& points) {
-  const size_t n = points.size();
-  std::vector<Keyed> keyed(n);
-  for (size_t i = 0; i < n; ++i) {
-    const HostVector& p = points[i];
-    const uint64_t h = Mix(Bits(p.x) ^ Mix(Bits(p.y) ^ Mix(Bits(p.z) + 0x9e3779b97f4a7c15ull)));
-    keyed[i] = {static_cast<uint32_t>(h >> 32), static_cast<uint32_t>(i)};
-  }
-  SortByKey(keyed);
-  std::vector<uint32_t> first(n);
-  std::vector<uint32_t> distinct;  // first indices of the positions in one run of equal keys
-  for (size_t begin = 0; begin < n;) {
-    size_t end = begin + 1;
-    while (end < n && keyed[end].key == keyed[begin].key) ++end;
-    distinct.clear();
-    // Indices rise within the run, so the first one met at a position is its lowest.
-    for (size_t k = begin; k < end; ++k) {
-      const uint32_t i = keyed[k].index;
-      uint32_t found = i;
-      for (const uint32_t d : distinct)
-        if (Same(points[d], points[i])) {
-          found = d;
-          break;
-        }
-      if (found == i) distinct.push_back(i);
-      first[i] = found;
+  struct Slot {
+    uint32_t tag;    // the hash's upper half: most unequal positions differ here
+    uint32_t index;  // empty: no point
+  };
+  constexpr uint32_t empty = UINT32_MAX;
+  // Sized for one distinct position in four points to begin with; doubled
+  // whenever it is half full, so that probes stay short.
+  size_t size = 1024;
+  while (size < points.size() / 2) size *= 2;
+  size_t used = 0;
+  std::vector<Slot> table(size, Slot{0, empty});
+  std::vector<uint32_t> first(points.size());
+  const auto insert = [&](const Slot& slot, uint64_t hash) {
+    size_t s = hash & (size - 1);
+    while (table[s].index != empty) s = (s + 1) & (size - 1);
+    table[s] = slot;
+  };
+  for (uint32_t i = 0; i < points.size(); ++i) {
+    if (2 * (used + 1) > size) {
+      std::vector<Slot> old(2 * size, Slot{0, empty});
+      old.swap(table);
+      size *= 2;
+      for (const Slot& slot : old)
+        if (slot.index != empty) insert(slot, PositionHash(points[slot.index]));
     }
-    begin = end;
+    const uint64_t hash = PositionHash(points[i]);
+    const auto tag = static_cast<uint32_t>(hash >> 32);
+    size_t s = hash & (size - 1);
+    for (;; s = (s + 1) & (size - 1)) {
+      const Slot& slot = table[s];
+      if (slot.index == empty || (slot.tag == tag && Same(points[slot.index], points[i]))) break;
+    }
+    if (table[s].index == empty) {
+      table[s] = Slot{tag, i};
+      ++used;
+    }
+    first[i] = table[s].index;
   }
   return first;
 }
 
-// A hash grid of kept points: open addressing over cells, each cell the head
-// of a list of the points kept in it.
+// A hash grid of kept points: open addressing over cells, each slot the head
+// of a list of the points kept in its cell. A slot tells its cell by half of
+// the cell's hash: two cells that look alike share a list, which only adds
+// candidates whose distance is measured anyway. Small slots keep the table
+// in the cache.
 class Grid {
  public:
   Grid(size_t expected, double cell) : cell_(cell) {
     size_t size = 16;
-    while (size < 2 * expected) size *= 2;
+    while (size < expected + expected / 2) size *= 2;
     slots_.assign(size, Slot{});
     mask_ = size - 1;
   }
@@ -104,25 +105,29 @@ class Grid {
   }
 
   // Head of the cell's list, -1 when empty.
-  int64_t Head(const Cell& c) const {
-    for (size_t s = Hash(c) & mask_;; s = (s + 1) & mask_) {
+  int32_t Head(const Cell& c) const {
+    const uint64_t key = Key(c);
+    const auto tag = static_cast<uint32_t>(key >> 32);
+    for (size_t s = key & mask_;; s = (s + 1) & mask_) {
       const Slot& slot = slots_[s];
       if (slot.head < 0) return -1;
-      if (slot.x == c.x && slot.y == c.y && slot.z == c.z) return slot.head;
+      if (slot.tag == tag) return slot.head;
     }
   }
 
-  // Makes `point` the cell's head; returns the previous head (-1 if none).
-  int64_t Push(const Cell& c, int64_t point) {
-    for (size_t s = Hash(c) & mask_;; s = (s + 1) & mask_) {
+  // Makes `item` the cell's head; returns the previous head (-1 if none).
+  int32_t Push(const Cell& c, int32_t item) {
+    const uint64_t key = Key(c);
+    const auto tag = static_cast<uint32_t>(key >> 32);
+    for (size_t s = key & mask_;; s = (s + 1) & mask_) {
       Slot& slot = slots_[s];
       if (slot.head < 0) {
-        slot = Slot{c.x, c.y, c.z, point};
+        slot = Slot{tag, item};
         return -1;
       }
-      if (slot.x == c.x && slot.y == c.y && slot.z == c.z) {
-        const int64_t previous = slot.head;
-        slot.head = point;
+      if (slot.tag == tag) {
+        const int32_t previous = slot.head;
+        slot.head = item;
         return previous;
       }
     }
@@ -132,12 +137,12 @@ class Grid {
 
  private:
   struct Slot {
-    int64_t x = 0, y = 0, z = 0;
-    int64_t head = -1;
+    uint32_t tag = 0;  // the upper half of the cell's hash; the lower half chose the slot
+    int32_t head = -1;
   };
-  static size_t Hash(const Cell& c) {
-    return static_cast<size_t>(Mix(static_cast<uint64_t>(c.x) * 0x9e3779b97f4a7c15ull ^
-                                   Mix(static_cast<uint64_t>(c.y) ^ Mix(static_cast<uint64_t>(c.z)))));
+  static uint64_t Key(const Cell& c) {
+    return Mix(static_cast<uint64_t>(c.x) * 0x9e3779b97f4a7c15ull ^
+               Mix(static_cast<uint64_t>(c.y) ^ Mix(static_cast<uint64_t>(c.z))));
   }
 
   double cell_;
@@ -171,14 +176,17 @@ double CellSize(const std::vector<HostVector>& points, const std::vector<uint32_
 }
 
 // rep[i]: the kept point that point i joins, for points that are the first at
-// their position (first[i] == i); taken in index order.
-void JoinWithinDistance(const std::vector<HostVector>& points, const std::vector<uint32_t>& first, double distance,
-                        std::vector<uint32_t>& rep) {
+// their position (rep[i] == i on entry); taken in index order.
+void JoinWithinDistance(const std::vector<HostVector>& points, double distance, std::vector<uint32_t>& rep) {
   std::vector<uint32_t> distinct;
-  for (uint32_t i = 0; i < first.size(); ++i)
-    if (first[i] == i) distinct.push_back(i);
+  for (uint32_t i = 0; i < rep.size(); ++i)
+    if (rep[i] == i) distinct.push_back(i);
   Grid grid(distinct.size(), CellSize(points, distinct, distance));
-  std::vector<int64_t> next(points.size(), -1);
+  // Kept points by the number they were kept under, with their lists.
+  std::vector<uint32_t> keptIndex;
+  std::vector<int32_t> next;
+  keptIndex.reserve(distinct.size());
+  next.reserve(distinct.size());
   const double reach = distance * (1.0 + 1e-9);  // decides which cells to look in, never whether points join
   const double limit = distance * distance;
   const double h = grid.CellSize();
@@ -197,23 +205,24 @@ void JoinWithinDistance(const std::vector<HostVector>& points, const std::vector
       if (c[k] - low <= reach) offsets[k][counts[k]++] = -1;
       if (low + h - c[k] <= reach) offsets[k][counts[k]++] = 1;
     }
-    int64_t best = -1;
+    int32_t best = -1;  // kept points are numbered in index order: the lowest number is the first
     for (int a = 0; a < counts[0]; ++a)
       for (int b = 0; b < counts[1]; ++b)
         for (int d = 0; d < counts[2]; ++d) {
           const Grid::Cell cell{home.x + offsets[0][a], home.y + offsets[1][b], home.z + offsets[2][d]};
-          for (int64_t q = grid.Head(cell); q >= 0; q = next[q]) {
+          for (int32_t q = grid.Head(cell); q >= 0; q = next[static_cast<size_t>(q)]) {
             if (best >= 0 && q >= best) continue;
-            const HostVector& o = points[q];
+            const HostVector& o = points[keptIndex[static_cast<size_t>(q)]];
             const double dx = o.x - p.x, dy = o.y - p.y, dz = o.z - p.z;
             if (dx * dx + dy * dy + dz * dz <= limit) best = q;
           }
         }
     if (best >= 0) {
-      rep[i] = static_cast<uint32_t>(best);
+      rep[i] = keptIndex[static_cast<size_t>(best)];
     } else {
-      rep[i] = i;
-      next[i] = grid.Push(home, i);
+      const auto number = static_cast<int32_t>(keptIndex.size());
+      keptIndex.push_back(i);
+      next.push_back(grid.Push(home, number));
     }
   }
 }
@@ -236,17 +245,18 @@ WeldResult Weld(PolygonMesh& mesh, double distance) {
   result.distance = distance;
   result.pointsBefore = mesh.points.size();
   std::vector<uint32_t> rep = FirstAtSamePosition(mesh.points);
-  if (distance > 0.0) JoinWithinDistance(mesh.points, std::vector<uint32_t>(rep), distance, rep);
-  // Points at one position join whatever the first of them joined.
-  for (size_t i = 0; i < rep.size(); ++i) rep[i] = rep[rep[i]];
-
-  std::vector<int32_t> renumber(mesh.points.size(), -1);
-  size_t kept = 0;
-  for (size_t i = 0; i < mesh.points.size(); ++i)
+  if (distance > 0.0) JoinWithinDistance(mesh.points, distance, rep);
+  // In index order, a kept point (rep[i] == i) gets the next new number and
+  // any other point the number its representative, an earlier point, got.
+  uint32_t kept = 0;
+  for (size_t i = 0; i < rep.size(); ++i) {
     if (rep[i] == i) {
-      renumber[i] = static_cast<int32_t>(kept);
-      mesh.points[kept++] = mesh.points[i];
+      mesh.points[kept] = mesh.points[i];
+      rep[i] = kept++;
+    } else {
+      rep[i] = rep[rep[i]];
     }
+  }
   mesh.points.resize(kept);
   result.pointsAfter = kept;
 
@@ -257,7 +267,7 @@ WeldResult Weld(PolygonMesh& mesh, double distance) {
     int32_t left[4];
     int count = 0;
     for (int k = 0; k < n; ++k) {
-      const int32_t v = renumber[rep[static_cast<size_t>(corners[k])]];
+      const auto v = static_cast<int32_t>(rep[static_cast<size_t>(corners[k])]);
       if (count == 0 || left[count - 1] != v) left[count++] = v;
     }
     if (count > 1 && left[count - 1] == left[0]) --count;  // the closing side collapsed

@@ -35,7 +35,7 @@ struct WeldResult {
 // (c == d); a polygon left with fewer than three distinct corners, or a quad
 // folded onto itself (a b a c), is dropped. Coordinates must be finite.
 //
-// Cost: one sort of 32-bit position hashes over all points, then a hash grid
+// Cost: one hash table of exact positions over all points, then a hash grid
 // over the distinct positions only; no pairwise scan.
 WeldResult Weld(PolygonMesh& mesh, double distance);
 

@@ -64,12 +64,12 @@ std::string Gather(const assets::Model& model, const MeshFileRequest& request, M
     const assets::PolygonMesh& part = model.nodes[i].mesh;
     const auto base = static_cast<int32_t>(mesh.points.size());
     mesh.points.insert(mesh.points.end(), part.points.begin(), part.points.end());
-    for (const HostPolygon& p : part.polygons) mesh.polygons.push_back({p.a + base, p.b + base, p.c + base, p.d + base});
+    for (const HostPolygon& p : part.polygons)
+      mesh.polygons.push_back({p.a + base, p.b + base, p.c + base, p.d + base});
   }
   if (mesh.polygons.empty()) {
     const std::string which = request.node.empty() ? std::to_string(request.nodeNumber) : "\"" + request.node + "\"";
-    return request.path + ": node " + which + (request.children ? " and its children have" : " has") +
-           " no polygons";
+    return request.path + ": node " + which + (request.children ? " and its children have" : " has") + " no polygons";
   }
   return {};
 }
@@ -124,7 +124,8 @@ MeshFileResult ReadMeshFile(const MeshFileRequest& request) {
   result.mesh.points = std::move(mesh.points);
   result.mesh.polygons = std::move(mesh.polygons);
   if (result.mesh.polygons.empty())
-    return {{}, report,
+    return {{},
+            report,
             request.path + ": welding left no polygons (all " + std::to_string(report.polygonsRead) +
                 " had fewer than three distinct corners)"};
   return result;

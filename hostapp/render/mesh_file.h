@@ -20,8 +20,8 @@ struct WeldSetting {
 
 struct MeshFileRequest {
   std::string path;
-  std::string node;    // a node's name; empty: see nodeNumber
-  int nodeNumber = -1;  // a node by its number, depth first from the root (0); -1 with no name: the whole file
+  std::string node;      // a node's name; empty: see nodeNumber
+  int nodeNumber = -1;   // a node by its number, depth first from the root (0); -1 with no name: the whole file
   bool children = true;  // the node's descendants too
   WeldSetting weld;
 };
@@ -32,7 +32,7 @@ struct MeshFileReport {
   double readSeconds = 0.0;     // the reader's own (Assimp's read and validation), at the file's first read
   double convertSeconds = 0.0;  // node transforms and polygons
   double weldSeconds = 0.0;
-  bool reused = false;          // the file's last import was used again: the times are that import's
+  bool reused = false;  // the file's last import was used again: the times are that import's
   bool welded = false;
   double weldDistance = 0.0;
   size_t pointsRead = 0, points = 0;

@@ -73,7 +73,8 @@ std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& 
     const bool unique = !nodes[i].name.empty() && named[nodes[i].name] == 1;
     part.name = nodes[i].name.empty() ? "node " + std::to_string(i) : nodes[i].name;
     part.node = unique ? Json(nodes[i].name) : Json(static_cast<int>(i));
-    for (int k = static_cast<int>(i) + 1; k < nodes[i].end; ++k) part.children = part.children && nodes[k].mesh.polygons.empty();
+    for (int k = static_cast<int>(i) + 1; k < nodes[i].end; ++k)
+      part.children = part.children && nodes[k].mesh.polygons.empty();
     parts.push_back(part);
   }
   if (parts.size() == 1) parts[0] = Part{fs::path(path).stem().string(), nullptr, true};
@@ -83,8 +84,9 @@ std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& 
 Json Material(const ModelSceneOptions& options, double diagonal, const Rounding& round) {
   Json material = {{"color", Json::array({0.8, 0.8, 0.8})}};
   if (options.softEdgeRays) {
-    material["normal"] = {{"shader", "SoftEdge"},
-                          {"params", {{"SOFTEDGE_METHOD", "SOFTEDGE_METHOD_SAMPLING"}, {"SOFTEDGE_RADIUS", *options.softEdgeRays}}}};
+    material["normal"] = {
+        {"shader", "SoftEdge"},
+        {"params", {{"SOFTEDGE_METHOD", "SOFTEDGE_METHOD_SAMPLING"}, {"SOFTEDGE_RADIUS", *options.softEdgeRays}}}};
   } else if (options.softEdge || !options.drawEdge) {
     const double radius = options.softEdge ? *options.softEdge : round(defaultSoftEdgeShare * diagonal);
     material["normal"] = {{"shader", "SoftEdge"}, {"params", {{"SOFTEDGE_RADIUS", radius}}}};

@@ -13,8 +13,7 @@ namespace tess::render {
 // holds `name` whole counts as one edit away), at most `count` of them in
 // their given order; none when even the nearest differs in more than half of
 // its letters.
-std::vector<std::string> NearestNames(const std::string& name, const std::vector<std::string>& known,
-                                      size_t count = 3);
+std::vector<std::string> NearestNames(const std::string& name, const std::vector<std::string>& known, size_t count = 3);
 
 // " (did you mean A or B?)", or empty when no name is near.
 std::string DidYouMean(const std::string& name, const std::vector<std::string>& known);

@@ -82,9 +82,8 @@ void PrintMeshStats(std::ostream& out, const Scene& scene) {
                   m.weldSeconds * 1e3);
     out << line;
     if (m.welded)
-      std::snprintf(line, sizeof line,
-                    "  welded within %g: %zu points to %zu, %zu polygons, %zu dropped\n", m.weldDistance,
-                    m.pointsRead, m.points, m.polygonsRead, m.polygonsDropped);
+      std::snprintf(line, sizeof line, "  welded within %g: %zu points to %zu, %zu polygons, %zu dropped\n",
+                    m.weldDistance, m.pointsRead, m.points, m.polygonsRead, m.polygonsDropped);
     else
       std::snprintf(line, sizeof line, "  not welded: %zu points, %zu polygons\n", m.pointsRead, m.polygonsRead);
     out << line;
@@ -102,8 +101,8 @@ void WarnAboutDrops(std::ostream& err, const Scene& scene) {
       which += (which.empty() ? "" : ", ") + object.name + ": " + std::to_string(object.meshFile->polygonsDropped);
     }
   if (total > 0)
-    err << "warning: welding dropped " << total
-        << " polygons left with fewer than three distinct corners (" << which << ")\n";
+    err << "warning: welding dropped " << total << " polygons left with fewer than three distinct corners (" << which
+        << ")\n";
 }
 
 bool ForModels(const RenderRequest& r) {

@@ -91,8 +91,7 @@ Mesh ReadInlineMesh(const Json& j, const std::string& path) {
   return mesh;
 }
 
-Mesh ReadMesh(const Json& j, const std::string& path, const fs::path& folder,
-              std::optional<MeshFileReport>& report) {
+Mesh ReadMesh(const Json& j, const std::string& path, const fs::path& folder, std::optional<MeshFileReport>& report) {
   CheckKeys(j, path, {"file", "node", "children", "weld", "primitive", "size", "segments", "points", "polygons"});
   if (j.contains("file")) return ReadFileMesh(j, path, folder.string(), report);
   for (const char* key : {"node", "children", "weld"})

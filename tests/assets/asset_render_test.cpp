@@ -41,10 +41,14 @@ size_t Differing(const render::Image8& a, const render::Image8& b) {
 
 TEST_F(RenderTest, EveryFormatRendersWithBothShadersLikeTheObjOfItsTopology) {
   const std::pair<const char*, const char*> assets[] = {
-      {"cube_binary.stl", "cube_triangles.obj"}, {"cube_ascii.stl", "cube_triangles.obj"},
-      {"cube.gltf", "cube_triangles.obj"},       {"cube.glb", "cube_triangles.obj"},
-      {"cube_ascii.ply", "cube_quads.obj"},      {"cube_binary.ply", "cube_quads.obj"},
-      {"cube.dae", "cube_quads.obj"},            {"cube.fbx", "cube_quads.obj"},
+      {"cube_binary.stl", "cube_triangles.obj"},
+      {"cube_ascii.stl", "cube_triangles.obj"},
+      {"cube.gltf", "cube_triangles.obj"},
+      {"cube.glb", "cube_triangles.obj"},
+      {"cube_ascii.ply", "cube_quads.obj"},
+      {"cube_binary.ply", "cube_quads.obj"},
+      {"cube.dae", "cube_quads.obj"},
+      {"cube.fbx", "cube_quads.obj"},
   };
   for (const char* material : {bothShaders, raySampling}) {
     // Ray sampling takes its pattern from per-thread state: one thread gives one image.
@@ -53,7 +57,9 @@ TEST_F(RenderTest, EveryFormatRendersWithBothShadersLikeTheObjOfItsTopology) {
     // Draw Edge draws the flat diagonals (its angle minimum is 0): the
     // topologies differ, so each format must have kept its own. Ray sampling
     // sees the surface only.
-    if (material == bothShaders) EXPECT_GT(Differing(triangles, quads), 100u);
+    if (material == bothShaders) {
+      EXPECT_GT(Differing(triangles, quads), 100u);
+    }
     for (const auto& [asset, obj] : assets) {
       SCOPED_TRACE(asset);
       const render::Image8& expected = std::string(obj) == "cube_triangles.obj" ? triangles : quads;
@@ -71,8 +77,9 @@ TEST_F(RenderTest, WeldingIsRelativeByDefaultAndCanBeAbsoluteOrOff) {
     size_t points;
   };
   // A cube of diagonal 2√3 with one corner of one triangle 0.001 off its place.
-  WriteFile("nudged.obj", "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
-                          "v 1.001 1 1\nf 1 4 3 2\nf 5 6 7 8\nf 1 5 8 4\nf 2 3 9 6\nf 1 2 6 5\nf 4 8 7 3\n");
+  WriteFile("nudged.obj",
+            "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+            "v 1.001 1 1\nf 1 4 3 2\nf 5 6 7 8\nf 1 5 8 4\nf 2 3 9 6\nf 1 2 6 5\nf 4 8 7 3\n");
   const Case cases[] = {
       {R"("file": "nudged.obj")", 9},  // 0.001 is far beyond a millionth of the diagonal
       {R"("file": "nudged.obj", "weld": 0.002)", 8},
@@ -198,8 +205,7 @@ TEST_F(RenderModel, WithoutShaderOptionsSoftEdgeRoundsByTwoPercentOfTheDiagonal)
   EXPECT_NE(Bytes(request.printScene).find(R"({"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.069}})"),
             std::string::npos)
       << Bytes(request.printScene);
-  EXPECT_NE(stats.find("welded within 3.4641e-06: 36 points to 8, 12 polygons, 0 dropped"), std::string::npos)
-      << stats;
+  EXPECT_NE(stats.find("welded within 3.4641e-06: 36 points to 8, 12 polygons, 0 dropped"), std::string::npos) << stats;
 }
 
 TEST_F(RenderModel, DroppedPolygonsAreCountedAndReportedOnce) {
@@ -225,7 +231,8 @@ TEST_F(RenderModel, ShaderOptionsAreForModelsOnly) {
   request.softEdge = 0.1;
   std::string error;
   EXPECT_EQ(Run(request, &error), 1);
-  EXPECT_EQ(error, "error: --soft-edge, --soft-edge-rays, --draw-edge and --print-scene are for model files, not scenes\n");
+  EXPECT_EQ(error,
+            "error: --soft-edge, --soft-edge-rays, --draw-edge and --print-scene are for model files, not scenes\n");
 }
 
 }  // namespace

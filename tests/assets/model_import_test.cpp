@@ -140,8 +140,8 @@ TEST(ModelImport, ColladaUpAxisAndUnitAreApplied) {
   const ModelResult y = ReadModel(data + "/cube.dae");
   ASSERT_NE(y.model, nullptr) << y.error;
   ExpectPoint(y.model->nodes[1].mesh.points[0], -1, -1, -1);
-  const std::string zUp = Write("zup.dae", Replace(Replace(Text(data + "/cube.dae"), "Y_UP", "Z_UP"),
-                                                   "meter=\"1\"", "meter=\"0.01\""));
+  const std::string zUp =
+      Write("zup.dae", Replace(Replace(Text(data + "/cube.dae"), "Y_UP", "Z_UP"), "meter=\"1\"", "meter=\"0.01\""));
   const ModelResult z = ReadModel(zUp);
   ASSERT_NE(z.model, nullptr) << z.error;
   // z up becomes y up: (x, y, z) to (x, z, -y); centimetres to metres.
@@ -156,14 +156,17 @@ TEST(ModelImport, FbxAxesAndUnitAreApplied) {
   EXPECT_EQ(metres.model->frame, "");
 
   const std::string unit = "\"UnitScaleFactor\", \"double\", \"Number\", \"\", 100";
-  const ModelResult cm = ReadModel(Write("cm.fbx", Replace(fbx, unit, "\"UnitScaleFactor\", \"double\", \"Number\", \"\", 1")));
+  const ModelResult cm =
+      ReadModel(Write("cm.fbx", Replace(fbx, unit, "\"UnitScaleFactor\", \"double\", \"Number\", \"\", 1")));
   ASSERT_NE(cm.model, nullptr) << cm.error;
   ExpectPoint(cm.model->nodes[1].mesh.points[0], -0.01, -0.01, -0.01);
 
   // z up, -y to the front (3ds Max's frame): (x, y, z) to (x, z, -y).
-  std::string zUp = Replace(fbx, "\"UpAxis\", \"int\", \"Integer\", \"\", 1", "\"UpAxis\", \"int\", \"Integer\", \"\", 2");
+  std::string zUp =
+      Replace(fbx, "\"UpAxis\", \"int\", \"Integer\", \"\", 1", "\"UpAxis\", \"int\", \"Integer\", \"\", 2");
   zUp = Replace(zUp, "\"FrontAxis\", \"int\", \"Integer\", \"\", 2", "\"FrontAxis\", \"int\", \"Integer\", \"\", 1");
-  zUp = Replace(zUp, "\"FrontAxisSign\", \"int\", \"Integer\", \"\", 1", "\"FrontAxisSign\", \"int\", \"Integer\", \"\", -1");
+  zUp = Replace(zUp, "\"FrontAxisSign\", \"int\", \"Integer\", \"\", 1",
+                "\"FrontAxisSign\", \"int\", \"Integer\", \"\", -1");
   const ModelResult z = ReadModel(Write("zup.fbx", zUp));
   ASSERT_NE(z.model, nullptr) << z.error;
   ExpectPoint(z.model->nodes[1].mesh.points[0], -1, -1, 1);
@@ -171,9 +174,11 @@ TEST(ModelImport, FbxAxesAndUnitAreApplied) {
 }
 
 TEST(ModelImport, PolygonsOfMoreThanFourCornersBecomeQuadsAndATriangle) {
-  std::string ply = "ply\nformat ascii 1.0\nelement vertex 7\nproperty float x\nproperty float y\nproperty float z\n"
-                    "element face 1\nproperty list uchar int vertex_indices\nend_header\n";
-  for (int k = 0; k < 7; ++k) ply += std::to_string(std::cos(k * 0.8975979)) + " " + std::to_string(std::sin(k * 0.8975979)) + " 0\n";
+  std::string ply =
+      "ply\nformat ascii 1.0\nelement vertex 7\nproperty float x\nproperty float y\nproperty float z\n"
+      "element face 1\nproperty list uchar int vertex_indices\nend_header\n";
+  for (int k = 0; k < 7; ++k)
+    ply += std::to_string(std::cos(k * 0.8975979)) + " " + std::to_string(std::sin(k * 0.8975979)) + " 0\n";
   ply += "7 0 1 2 3 4 5 6\n";
   const ModelResult r = ReadModel(Write("heptagon.ply", ply));
   ASSERT_NE(r.model, nullptr) << r.error;
