@@ -229,7 +229,6 @@ std::string Convert(const aiScene& scene, const Affine& root, const std::string&
         AppendPolygon(mesh.polygons, corners.data(), corners.size());
       }
     }
-    model.points += mesh.points.size();
     model.polygons += mesh.polygons.size();
     for (unsigned k = item.node->mNumChildren; k-- > 0;) {
       const aiNode* child = item.node->mChildren[k];
@@ -269,6 +268,29 @@ std::string CheckPlyHeader(const std::string& path, std::uintmax_t size) {
   return {};
 }
 
+// Assimp's COLLADA reader never returns from an index list (<p>, <vcount>,
+// <v>, <h>) that holds anything but numbers: such a file is refused first.
+std::string CheckColladaIndices(const std::string& path) {
+  std::string text, error;
+  if (!resources::ReadInputFile(path, resources::maxMeshInputBytes, text, error)) return error;
+  for (const char* tag : {"<p>", "<vcount>", "<v>", "<h>"}) {
+    const std::string open = tag;
+    for (size_t at = text.find(open); at != std::string::npos; at = text.find(open, at + 1)) {
+      const size_t end = text.find('<', at + open.size());
+      for (size_t k = at + open.size(); k < std::min(end, text.size()); ++k) {
+        const unsigned char c = static_cast<unsigned char>(text[k]);
+        if (!std::isdigit(c) && !std::isspace(c)) {
+          const size_t line =
+              1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(k), '\n'));
+          return path + ":" + std::to_string(line) + ": " + open + " holds '" + OneLine(std::string(1, text[k])) +
+                 "', not only indices";
+        }
+      }
+    }
+  }
+  return {};
+}
+
 ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
   ModelResult result;
   std::string why = resources::CheckInputFile(path, resources::maxMeshInputBytes);
@@ -281,10 +303,9 @@ ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
     return {nullptr,
             path + ": no mesh format has the extension \"" + extension + "\" (known: obj " + Extensions() + ")"};
 
-  if (Lower(extension) == ".ply") {
-    why = CheckPlyHeader(path, size);
-    if (!why.empty()) return {nullptr, why};
-  }
+  if (Lower(extension) == ".ply") why = CheckPlyHeader(path, size);
+  if (Lower(extension) == ".dae") why = CheckColladaIndices(path);
+  if (!why.empty()) return {nullptr, why};
   Assimp::Importer importer;
   auto* files = new CheckedFiles;  // the importer owns it
   importer.SetIOHandler(files);

@@ -25,9 +25,9 @@ struct Model {
   std::vector<ModelNode> nodes;  // depth first, the root first
   std::string frame;             // how axes and units were changed, e.g. "z up turned to y up"; empty for none
   size_t skippedFaces = 0;       // points and lines, which are no polygons
-  size_t points = 0, polygons = 0;
-  double readSeconds = 0.0;     // Assimp's read and validation
-  double convertSeconds = 0.0;  // node transforms and polygons
+  size_t polygons = 0;           // over all nodes
+  double readSeconds = 0.0;      // Assimp's read and validation
+  double convertSeconds = 0.0;   // node transforms and polygons
 };
 
 struct ModelResult {

@@ -32,7 +32,8 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
       ->check(CLI::Range(1, render::maxThreads));
   cmd->add_option("--normals", request->normals, "Also write the shading normals as colours to this PNG");
   cmd->add_flag("--stats", request->stats,
-                "Print times per phase, samples/s, rays/s and bare Embree rays for comparison");
+                "Print times per phase (and of reading and welding each mesh file), samples/s, rays/s and bare Embree "
+                "rays for comparison");
   cmd->add_option("--bare-ray-length", request->bareRayLength, "With --stats: length of the bare short rays")
       ->check(CLI::PositiveNumber);
   // Model files: NaN stands for "not given" (this CLI11 has no std::optional).

@@ -66,6 +66,9 @@ TEST_F(Sweep, ModelFilesThatAreNotWhatTheyClaimOrHoldNothingAreRefused) {
       {"open.ply", ply.substr(0, ply.find("end_header")), ": the PLY header has no end_header line in its first 64 KB"},
       {"many.ply", Replace(ply, "element vertex 24", "element vertex 4000000000"),
        ": the PLY header announces 4000000006 elements, more than the file's"},
+      // Found by fuzzing: and its COLLADA reader from an index list with a stray character.
+      {"stray.dae", Replace(Text(data + "/cube.dae"), "<p>0 1 2 3 4", "<p>0 1 2 3)4"),
+       ":84: <p> holds ')', not only indices"},
       // A polygon that welding leaves with nothing.
       {"flat.obj", "v 0 0 0\nv 0 0 0\nv 1 0 0\nf 1 2 3\n", ": welding left no polygons"},
   };
