@@ -242,30 +242,59 @@ std::string Convert(const aiScene& scene, const Affine& root, const std::string&
   return {};
 }
 
-// Assimp's PLY reader runs forever on a header without its end, and takes an
-// element count at its word however short the file: both are refused first.
+// Assimp's PLY reader runs forever on a header without its end, writes past
+// its arrays on a malformed one, and takes an element count at its word
+// however short the file. So the header is read first, line by line, by the
+// format's grammar, and anything else is refused.
+bool IsPlyType(const std::string& type) {
+  static const char* const types[] = {"char", "uchar", "short", "ushort", "int",   "uint",   "float",   "double",
+                                      "int8", "uint8", "int16", "uint16", "int32", "uint32", "float32", "float64"};
+  return std::find_if(std::begin(types), std::end(types), [&](const char* t) { return type == t; }) != std::end(types);
+}
+
 std::string CheckPlyHeader(const std::string& path, std::uintmax_t size) {
   std::ifstream in(path, std::ios::binary);
   std::string header(65536, '\0');
   in.read(header.data(), static_cast<std::streamsize>(header.size()));
   header.resize(static_cast<size_t>(in.gcount()));
-  if (header.rfind("ply", 0) != 0 || (header.size() > 3 && header[3] != '\n' && header[3] != '\r'))
-    return path + ": not a PLY file (it must begin with the line \"ply\")";
-  const size_t end = header.find("\nend_header");
-  if (end == std::string::npos) return path + ": the PLY header has no end_header line in its first 64 KB";
-  std::istringstream lines(header.substr(0, end));
+  std::istringstream lines(header);
+  std::string line;
   std::uintmax_t elements = 0;
-  for (std::string line; std::getline(lines, line);) {
+  bool inElement = false;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     std::istringstream words(line);
-    std::string keyword, name;
-    double count = 0;
-    if (words >> keyword >> name >> count && keyword == "element")
-      elements += count > 0 ? static_cast<std::uintmax_t>(std::min(count, 1e18)) : 0;
+    std::vector<std::string> w;
+    for (std::string word; words >> word;) w.push_back(word);
+    const auto refuse = [&](const std::string& why) { return path + ":" + std::to_string(number) + ": " + why; };
+    if (number == 1) {
+      if (line != "ply") return path + ": not a PLY file (it must begin with the line \"ply\")";
+    } else if (number == 2) {
+      if (w.size() != 3 || w[2] != "1.0" || (w[0] != "format") ||
+          (w[1] != "ascii" && w[1] != "binary_little_endian" && w[1] != "binary_big_endian"))
+        return refuse("expected \"format ascii 1.0\" or a binary format");
+    } else if (!w.empty() && (w[0] == "comment" || w[0] == "obj_info")) {
+      continue;
+    } else if (w.size() == 3 && w[0] == "element") {
+      if (w[2].empty() || w[2].size() > 12 || w[2].find_first_not_of("0123456789") != std::string::npos)
+        return refuse("an element count must be a whole number");
+      elements += std::stoull(w[2]);
+      inElement = true;
+    } else if (w.size() == 3 && w[0] == "property" && inElement && IsPlyType(w[1])) {
+      continue;
+    } else if (w.size() == 5 && w[0] == "property" && w[1] == "list" && inElement && IsPlyType(w[2]) &&
+               IsPlyType(w[3])) {
+      continue;
+    } else if (line == "end_header") {
+      if (elements > size)
+        return path + ": the PLY header announces " + std::to_string(elements) + " elements, more than the file's " +
+               std::to_string(size) + " bytes can hold";
+      return {};
+    } else {
+      return refuse("not a line of a PLY header: \"" + OneLine(line.substr(0, 60)) + "\"");
+    }
   }
-  if (elements > size)
-    return path + ": the PLY header announces " + std::to_string(elements) + " elements, more than the file's " +
-           std::to_string(size) + " bytes can hold";
-  return {};
+  return path + ": the PLY header has no end_header line in its first 64 KB";
 }
 
 // Assimp's COLLADA reader never returns from an index list (<p>, <vcount>,

@@ -64,6 +64,9 @@ TEST_F(Sweep, ModelFilesThatAreNotWhatTheyClaimOrHoldNothingAreRefused) {
       {"index.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n", ":4: corner 4 is out of range (3 points)"},
       // Found by fuzzing: Assimp's PLY reader never returned from a header without its end.
       {"open.ply", ply.substr(0, ply.find("end_header")), ": the PLY header has no end_header line in its first 64 KB"},
+      // Found by fuzzing: and wrote past its arrays on a malformed PLY header.
+      {"count.ply", Replace(ply, "element vertex 24", "element vertex 2t"),
+       ":4: an element count must be a whole number"},
       {"many.ply", Replace(ply, "element vertex 24", "element vertex 4000000000"),
        ": the PLY header announces 4000000006 elements, more than the file's"},
       // Found by fuzzing: and its COLLADA reader from an index list with a stray character.
