@@ -297,6 +297,37 @@ std::string CheckPlyHeader(const std::string& path, std::uintmax_t size) {
   return path + ": the PLY header has no end_header line in its first 64 KB";
 }
 
+// When the importer of a file's extension turns the file down, Assimp tries
+// every other importer on it, and some of those take gigabytes and seconds
+// over a small file of another kind. So a file whose first bytes are not what
+// its extension says is refused here, where the format has a signature.
+std::string CheckSignature(const std::string& path, const std::string& extension, std::uintmax_t size) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(4096, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  const auto word = [&](size_t at) {
+    uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<unsigned char>(head[at + static_cast<size_t>(k)]);
+    return v;
+  };
+  if (extension == ".glb") {
+    if (head.size() < 12 || head.compare(0, 4, "glTF") != 0 || word(4) != 2 || word(8) != size)
+      return path + ": not a binary glTF 2 file (it must begin with \"glTF\", version 2 and the file's length)";
+  } else if (extension == ".gltf") {
+    const size_t start = head.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;  // a UTF-8 byte order mark
+    const size_t first = head.find_first_not_of(" \t\r\n", start);
+    if (first == std::string::npos || head[first] != '{') return path + ": not a glTF file (JSON that begins with {)";
+  } else if (extension == ".dae") {
+    if (head.find("<COLLADA") == std::string::npos)
+      return path + ": not a COLLADA file (no <COLLADA> element at its start)";
+  } else if (extension == ".fbx") {
+    if (head.rfind("Kaydara FBX Binary", 0) != 0 && head.find("FBXHeaderExtension") == std::string::npos)
+      return path + ": not an FBX file (neither the binary signature nor an ASCII FBX header)";
+  }
+  return {};
+}
+
 // Assimp's COLLADA reader never returns from an index list (<p>, <vcount>,
 // <v>, <h>) that holds anything but numbers: such a file is refused first.
 std::string CheckColladaIndices(const std::string& path) {
@@ -332,8 +363,9 @@ ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
     return {nullptr,
             path + ": no mesh format has the extension \"" + extension + "\" (known: obj " + Extensions() + ")"};
 
-  if (Lower(extension) == ".ply") why = CheckPlyHeader(path, size);
-  if (Lower(extension) == ".dae") why = CheckColladaIndices(path);
+  why = CheckSignature(path, Lower(extension), size);
+  if (why.empty() && Lower(extension) == ".ply") why = CheckPlyHeader(path, size);
+  if (why.empty() && Lower(extension) == ".dae") why = CheckColladaIndices(path);
   if (!why.empty()) return {nullptr, why};
   Assimp::Importer importer;
   auto* files = new CheckedFiles;  // the importer owns it

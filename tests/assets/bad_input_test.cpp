@@ -39,10 +39,10 @@ TEST_F(Sweep, ModelFilesThatAreNotWhatTheyClaimOrHoldNothingAreRefused) {
   const Case cases[] = {
       // Content that is not the format its name says.
       {"stl.ply", stl, ": not a PLY file (it must begin with the line \"ply\")"},
-      {"stl.gltf", stl, ": No suitable reader found"},
-      {"stl.glb", stl, ": No suitable reader found"},
-      {"stl.dae", stl, ": Unable to read file, malformed XML"},
-      {"stl.fbx", stl, ": FBX"},
+      {"stl.gltf", stl, ": not a glTF file (JSON that begins with {)"},
+      {"stl.glb", stl, ": not a binary glTF 2 file"},
+      {"stl.dae", stl, ": not a COLLADA file (no <COLLADA> element at its start)"},
+      {"stl.fbx", stl, ": not an FBX file"},
       {"text.stl", "this is no mesh\n", ": Failed to determine STL storage representation"},
       {"cube.xyz", stl, ": no mesh format has the extension \".xyz\""},
       // Empty files.
