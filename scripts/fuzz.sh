@@ -7,13 +7,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALINE_FUZZ_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-30}
-targets=(string_table symbols description events scene obj shade)
+targets=(string_table symbols description events scene obj shade assets)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTESSALINE_FUZZ=ON -DTESSALINE_SANITIZE=fuzzer -DTESSALINE_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS="suppressions=$root/cmake/lsan.supp"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$build/artifacts"
 for target in "${targets[@]}"; do

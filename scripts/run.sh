@@ -4,7 +4,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh"
+# Only what the main job needs: the host and the module it loads, not the
+# tests and benchmarks, so that the first image comes sooner.
+TESSALINE_TARGETS="tessaline-host tessaline" "$root/scripts/build.sh"
 host="${TESSALINE_BUILD_DIR:-$root/build}/tessaline-host"
 "$host" info
 "$host" render -o demo.png --stats "$@"

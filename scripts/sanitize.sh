@@ -7,6 +7,7 @@ jobs=$(nproc)
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$root/cmake/lsan.supp"
 asan=${TESSALINE_ASAN_DIR:-$root/build-asan}
 cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALINE_SANITIZE=address -DTESSALINE_BENCH=OFF >/dev/null
 cmake --build "$asan" -j "$jobs"

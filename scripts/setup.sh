@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
   libembree-dev libtinyobjloader-dev
+  libassimp-dev assimp-utils
   libtiff-dev libpng-dev
   poppler-utils
   clang libclang-rt-14-dev

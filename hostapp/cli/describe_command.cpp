@@ -6,6 +6,8 @@
 
 #include "hostapp/cli/commands.h"
 #include "hostapp/loader/launch.h"
+#include "hostapp/render/nearest_names.h"
+#include "hostapp/render/shader_reader.h"
 #include "hostapp/services/nodes.h"
 #include "hostapp/services/parameters.h"
 #include "hostapp/services/services.h"
@@ -49,7 +51,8 @@ struct Panel {
       } else if (auto gui = e.FlagText("CUSTOMGUI"); gui && e.type == ElementType::String) {
         out << indent << "[" << *gui << "]\n";
       } else {
-        out << indent << (e.longLabel.empty() ? e.symbol : e.longLabel) << ": "
+        // The symbol beside the label is what scene files and --set write.
+        out << indent << (e.longLabel.empty() ? e.symbol : e.longLabel + " (" + e.symbol + ")") << ": "
             << host::FormatParameter(node.container, e) << (Enabled(e) ? "" : "  (disabled)") << '\n';
       }
     }
@@ -64,7 +67,10 @@ bool ApplySettings(host::PluginNode& node, const resources::Description& descrip
     if (equals == std::string::npos) return *error = "--set " + setting + ": expected SYMBOL=VALUE", false;
     const std::string symbol = setting.substr(0, equals);
     const Element* element = description.FindBySymbol(symbol);
-    if (element == nullptr || !element->id) return *error = "--set " + setting + ": unknown parameter " + symbol, false;
+    if (element == nullptr || !element->id)
+      return *error = "--set " + setting + ": unknown parameter " + symbol +
+                      render::DidYouMean(symbol, render::ParameterSymbols(description)),
+             false;
     std::string why;
     if (!host::IsSettableFromText(*element)) return *error = "--set " + setting + ": cannot be set from text", false;
     if (!host::SetParameterFromText(node.container, *element, setting.substr(equals + 1), &why))

@@ -1,7 +1,12 @@
-// `tessaline-host render [SCENE]`: render a scene file, or the built-in demo.
+// `tessaline-host render [SCENE | MODEL]`: render a scene file, a model file
+// in a scene made for it, or the built-in demo.
 #include <unistd.h>
 
+#include <array>
+#include <cmath>
 #include <iostream>
+#include <memory>
+#include <optional>
 
 #include "hostapp/cli/commands.h"
 #include "hostapp/render/render_run.h"
@@ -11,8 +16,13 @@ namespace tess::cli {
 
 CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
   auto request = std::make_shared<render::RenderRequest>();
-  CLI::App* cmd = app.add_subcommand("render", "Render a scene file (without one, the built-in demo scene) to a PNG.");
-  cmd->add_option("scene", request->scenePath, "Scene file (JSON)");
+  CLI::App* cmd = app.add_subcommand(
+      "render",
+      "Render a scene file, or a model file (glTF, FBX, COLLADA, STL, PLY, OBJ, ...) in a scene made for it, "
+      "to a PNG. Without either, the built-in demo scene.");
+  cmd->add_option("scene", request->scenePath,
+                  "Scene file (.json), or a model file: every mesh node an object, framed by the camera, "
+                  "over a ground plane");
   cmd->add_option("-o,--output", request->output, "Image to write (PNG)")->capture_default_str();
   cmd->add_option("--width", request->width, "Image width (default: the scene's)")->check(CLI::Range(1, 16384));
   cmd->add_option("--height", request->height, "Image height (default: the scene's)")->check(CLI::Range(1, 16384));
@@ -22,10 +32,31 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
       ->check(CLI::Range(1, render::maxThreads));
   cmd->add_option("--normals", request->normals, "Also write the shading normals as colours to this PNG");
   cmd->add_flag("--stats", request->stats,
-                "Print times per phase, samples/s, rays/s, adjacency tables built and bare Embree rays for comparison");
+                "Print times per phase (and of reading and welding each mesh file), samples/s, rays/s, adjacency "
+                "tables built and bare Embree rays for comparison");
   cmd->add_option("--bare-ray-length", request->bareRayLength, "With --stats: length of the bare short rays")
       ->check(CLI::PositiveNumber);
-  return [request, &common] {
+  // Model files: NaN stands for "not given" (this CLI11 has no std::optional).
+  auto shaders = std::make_shared<std::array<double, 3>>();
+  shaders->fill(std::nan(""));
+  auto* soft = cmd->add_option("--soft-edge", (*shaders)[0],
+                               "Model files: Soft Edge's edge method with this radius on every object "
+                               "(without any shader option: radius 2% of the bounding-box diagonal)")
+                   ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--soft-edge-rays", (*shaders)[1],
+                  "Model files: Soft Edge's ray sampling method with this radius on every object")
+      ->check(CLI::NonNegativeNumber)
+      ->excludes(soft);
+  cmd->add_option("--draw-edge", (*shaders)[2],
+                  "Model files: Draw Edge with this line width in the colour channel of every object")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--print-scene", request->printScene,
+                  "Model files: also write the scene that was made, as JSON that render reads back to the same image");
+  return [request, shaders, &common] {
+    const auto given = [](double v) { return std::isnan(v) ? std::optional<double>() : std::optional<double>(v); };
+    request->softEdge = given((*shaders)[0]);
+    request->softEdgeRays = given((*shaders)[1]);
+    request->drawEdge = given((*shaders)[2]);
     request->modulePath = common.modulePath;
     request->progress = isatty(STDERR_FILENO) != 0;
     return render::RunRender(*request, std::cout, std::cerr);

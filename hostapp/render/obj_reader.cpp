@@ -96,7 +96,8 @@ void AddFace(Mesh& mesh, const std::vector<int32_t>& corners) {
 MeshResult ReadObj(const std::string& path) {
   MeshResult result;
   result.error = resources::CheckInputFile(path, resources::maxMeshInputBytes);
-  if (result.ok()) result.error = Prescan(path);
+  if (!result.ok()) return result;
+  result.error = Prescan(path);
   if (!result.ok()) return result;
 
   tinyobj::ObjReaderConfig config;

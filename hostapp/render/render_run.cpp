@@ -2,10 +2,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <thread>
 
 #include "hostapp/render/demo_scene.h"
+#include "hostapp/render/model_scene.h"
 #include "hostapp/render/module_host.h"
 #include "hostapp/render/out_of_memory.h"
 #include "hostapp/render/pipeline.h"
@@ -78,15 +81,82 @@ Image8 PngBytes(const Image& image, bool encodeSrgb) {
                   bytes, [&] { return ToBytes(image, encodeSrgb); });
 }
 
+// Mesh files: how long reading and welding took, and what welding did.
+void PrintMeshStats(std::ostream& out, const Scene& scene) {
+  char line[400];
+  for (const SceneObject& object : scene.objects) {
+    if (!object.meshFile) continue;
+    const MeshFileReport& m = *object.meshFile;
+    std::snprintf(line, sizeof line, "mesh %-19s %10.3f ms  read%s, %.3f ms convert, %.3f ms weld\n",
+                  object.name.c_str(), m.readSeconds * 1e3, m.reused ? " (earlier)" : "", m.convertSeconds * 1e3,
+                  m.weldSeconds * 1e3);
+    out << line;
+    if (m.welded)
+      std::snprintf(line, sizeof line, "  welded within %g: %zu points to %zu, %zu polygons, %zu dropped\n",
+                    m.weldDistance, m.pointsRead, m.points, m.polygonsRead, m.polygonsDropped);
+    else
+      std::snprintf(line, sizeof line, "  not welded: %zu points, %zu polygons\n", m.pointsRead, m.polygonsRead);
+    out << line;
+    if (!m.frame.empty()) out << "  " << m.frame << '\n';
+  }
+}
+
+// Polygons welding dropped: one line for the whole scene.
+void WarnAboutDrops(std::ostream& err, const Scene& scene) {
+  size_t total = 0;
+  std::string which;
+  for (const SceneObject& object : scene.objects)
+    if (object.meshFile && object.meshFile->polygonsDropped > 0) {
+      total += object.meshFile->polygonsDropped;
+      which += (which.empty() ? "" : ", ") + object.name + ": " + std::to_string(object.meshFile->polygonsDropped);
+    }
+  if (total > 0)
+    err << "warning: welding dropped " << total << " polygons left with fewer than three distinct corners (" << which
+        << ")\n";
+}
+
+bool ForModels(const RenderRequest& r) {
+  return r.softEdge || r.softEdgeRays || r.drawEdge || !r.printScene.empty();
+}
+
+// The scene: the demo, a scene file, or one made for a model file.
+SceneResult ReadScene(const RenderRequest& r) {
+  if (r.scenePath.empty() || IsSceneFile(r.scenePath)) {
+    if (ForModels(r))
+      return {nullptr, "--soft-edge, --soft-edge-rays, --draw-edge and --print-scene are for model files, not scenes"};
+    return r.scenePath.empty() ? ReadSceneText(DemoSceneText(), ".", "demo scene") : ReadSceneFile(r.scenePath);
+  }
+  ModelSceneOptions options;
+  options.softEdge = r.softEdge;
+  options.softEdgeRays = r.softEdgeRays;
+  options.drawEdge = r.drawEdge;
+  if (r.width > 0) options.width = r.width;
+  if (r.height > 0) options.height = r.height;
+  if (r.samples > 0) options.samples = r.samples;
+  std::string folder = ".";
+  if (!r.printScene.empty()) {
+    folder = std::filesystem::absolute(r.printScene).parent_path().string();
+    options.sceneFolder = folder;
+  }
+  const ModelScene made = MakeModelScene(r.scenePath, options);
+  if (!made.error.empty()) return {nullptr, made.error};
+  const std::string text = SceneText(made.scene);
+  if (!r.printScene.empty()) {
+    std::ofstream file(r.printScene, std::ios::binary);
+    if (!(file << text) || !file.flush()) return {nullptr, r.printScene + ": cannot write the scene"};
+  }
+  return ReadSceneText(text, folder, r.printScene.empty() ? r.scenePath + " (the scene made for it)" : r.printScene);
+}
+
 // Everything between module start and end, so that the scene's nodes are
 // gone before the module ends.
-std::string RenderWithModule(const RenderRequest& r, std::ostream& out,
+std::string RenderWithModule(const RenderRequest& r, std::ostream& out, std::ostream& err,
                              std::vector<std::pair<std::string, double>>& phases) {
   auto start = Clock::now();
-  SceneResult read =
-      r.scenePath.empty() ? ReadSceneText(DemoSceneText(), ".", "demo scene") : ReadSceneFile(r.scenePath);
+  SceneResult read = ReadScene(r);
   phases.push_back({"read the scene", Since(start)});
   if (!read.scene) return read.error;
+  WarnAboutDrops(err, *read.scene);
   const RenderSettings settings = SettingsFor(r, *read.scene);
   BareRaySettings bare;
   bare.measure = r.stats;
@@ -100,15 +170,18 @@ std::string RenderWithModule(const RenderRequest& r, std::ostream& out,
   if (error.empty() && !r.normals.empty()) error = WritePng(r.normals, PngBytes(outcome.frame.normals, false));
   phases.push_back({"write images", Since(start)});
   outcome.phases = phases;
-  if (r.stats) PrintStats(out, outcome, settings);
+  if (r.stats) {
+    PrintStats(out, outcome, settings);
+    PrintMeshStats(out, *read.scene);
+  }
   return error;
 }
 
 // Whatever else runs out of memory is still one line, if without a size.
-std::string RenderOrReport(const RenderRequest& r, std::ostream& out,
+std::string RenderOrReport(const RenderRequest& r, std::ostream& out, std::ostream& err,
                            std::vector<std::pair<std::string, double>>& phases) {
   try {
-    return RenderWithModule(r, out, phases);
+    return RenderWithModule(r, out, err, phases);
   } catch (const OutOfMemory& e) {
     return e.what();
   } catch (const std::bad_alloc&) {
@@ -124,7 +197,7 @@ int RunRender(const RenderRequest& r, std::ostream& out, std::ostream& err) {
   ModuleHost module;
   std::string error = module.Start(r.modulePath);
   phases.push_back({"start the module", Since(start)});
-  if (error.empty()) error = RenderOrReport(r, out, phases);
+  if (error.empty()) error = RenderOrReport(r, out, err, phases);
   const std::string finish = module.Finish();
   if (error.empty()) error = finish;
   if (!error.empty()) {

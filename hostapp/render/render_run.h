@@ -4,13 +4,14 @@
 #define TESSALINE_HOSTAPP_RENDER_RENDER_RUN_H
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace tess::render {
 
 struct RenderRequest {
   std::string modulePath;
-  std::string scenePath;  // empty: the built-in demo scene
+  std::string scenePath;  // empty: the built-in demo scene; not ".json": a model to make a scene for
   std::string output = "render.png";
   std::string normals;                     // empty: none
   int width = 0, height = 0, samples = 0;  // 0: the scene's own
@@ -18,6 +19,10 @@ struct RenderRequest {
   bool stats = false;
   bool progress = false;
   double bareRayLength = 0.2;  // --stats: length of the bare short rays
+  // Model files only (MakeModelScene): the shaders on every object, and
+  // where to write the scene that was made.
+  std::optional<double> softEdge, softEdgeRays, drawEdge;
+  std::string printScene;
 };
 
 // The process exit code; every error is one line on err.

@@ -4,10 +4,12 @@
 #define TESSALINE_HOSTAPP_RENDER_SCENE_H
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "hostapp/render/mesh.h"
+#include "hostapp/render/mesh_file.h"
 #include "hostapp/services/nodes.h"
 #include "hostapp/services/scene.h"
 
@@ -58,6 +60,7 @@ struct SceneObject {
   bool smooth = false;
   Material material;
   std::unique_ptr<HostObject> host;  // carries the tags
+  std::optional<MeshFileReport> meshFile;  // a mesh read from a file: how it was read and welded
 };
 
 struct Scene {

@@ -4,7 +4,7 @@
 
 #include "hostapp/render/json_access.h"
 #include "hostapp/render/json_limits.h"
-#include "hostapp/render/obj_reader.h"
+#include "hostapp/render/mesh_file.h"
 #include "hostapp/render/primitives.h"
 #include "hostapp/render/shader_reader.h"
 #include "hostapp/render/transform.h"
@@ -91,17 +91,11 @@ Mesh ReadInlineMesh(const Json& j, const std::string& path) {
   return mesh;
 }
 
-Mesh ReadMesh(const Json& j, const std::string& path, const fs::path& folder) {
-  CheckKeys(j, path, {"file", "primitive", "size", "segments", "points", "polygons"});
-  if (j.contains("file")) {
-    fs::path file = ReadString(j["file"], Member(path, "file"));
-    if (file.is_relative()) file = folder / file;
-    std::error_code ec;
-    if (!fs::exists(file, ec)) throw JsonError(Member(path, "file"), "no such mesh file " + file.string());
-    MeshResult read = ReadObj(file.string());
-    if (!read.ok()) throw std::runtime_error(read.error);  // already "file:line: reason"
-    return std::move(read.mesh);
-  }
+Mesh ReadMesh(const Json& j, const std::string& path, const fs::path& folder, std::optional<MeshFileReport>& report) {
+  CheckKeys(j, path, {"file", "node", "children", "weld", "primitive", "size", "segments", "points", "polygons"});
+  if (j.contains("file")) return ReadFileMesh(j, path, folder.string(), report);
+  for (const char* key : {"node", "children", "weld"})
+    if (j.contains(key)) throw JsonError(Member(path, key), "only with \"file\"");
   if (j.contains("points")) return ReadInlineMesh(j, path);
   if (!j.contains("primitive")) throw JsonError(path, "expected \"file\", \"primitive\" or \"points\"");
   const std::string name = ReadString(j["primitive"], Member(path, "primitive"));
@@ -150,7 +144,7 @@ SceneObject ReadObject(const Json& j, const std::string& path, const fs::path& f
   SceneObject object;
   object.name = Optional(j, path, "name", std::string(), ReadString);
   if (!j.contains("mesh")) throw JsonError(path, "an object needs a mesh");
-  object.mesh = ReadMesh(j["mesh"], Member(path, "mesh"), folder);
+  object.mesh = ReadMesh(j["mesh"], Member(path, "mesh"), folder, object.meshFile);
   Placement placement;
   placement.position = Optional(j, path, "position", placement.position, ReadVec);
   placement.rotation = Optional(j, path, "rotation", placement.rotation, ReadVec);

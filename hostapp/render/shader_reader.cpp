@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "hostapp/render/nearest_names.h"
 #include "hostapp/services/gradient.h"
 #include "hostapp/services/parameters.h"
 #include "hostapp/services/services.h"
@@ -109,6 +110,18 @@ const HostPlugin* FindPlugin(const Json& name, const std::string& path) {
   return plugin;
 }
 
+// The symbols a scene can set: every parameter of the description.
+void CollectSymbols(const std::vector<Element>& items, std::vector<std::string>& symbols) {
+  for (const Element& e : items) {
+    if (e.id && e.type != ElementType::Group && e.type != ElementType::Separator) symbols.push_back(e.symbol);
+    CollectSymbols(e.children, symbols);
+  }
+}
+
+std::string UnknownParameter(const resources::Description* description, const std::string& key) {
+  return "unknown parameter" + (description != nullptr ? DidYouMean(key, ParameterSymbols(*description)) : "");
+}
+
 ShaderNode* ReadPluginShader(const HostPlugin& plugin, const Json& params, const std::string& path, Scene& scene) {
   auto node = host::PluginNode::Create(plugin);
   if (node == nullptr) throw JsonError(path, "the module could not make a " + plugin.name + " node");
@@ -117,7 +130,7 @@ ShaderNode* ReadPluginShader(const HostPlugin& plugin, const Json& params, const
   for (const auto& [key, value] : params.items()) {
     const Element* e = description != nullptr ? description->FindBySymbol(key) : nullptr;
     if (e == nullptr || !e->id || e->type == ElementType::Group || e->type == ElementType::Separator)
-      throw JsonError(Member(path, key), "unknown parameter");
+      throw JsonError(Member(path, key), UnknownParameter(description.get(), key));
     SetParameter(*node, *e, value, Member(path, key), scene);
   }
   return Keep(scene, std::move(node));
@@ -177,6 +190,12 @@ ShaderNode* ReadShader(const Json& j, const std::string& path, Scene& scene) {
       return ReadBuiltIn(text, params, paramsPath, scene);
   }
   return ReadPluginShader(*FindPlugin(name, Member(path, "shader")), params, paramsPath, scene);
+}
+
+std::vector<std::string> ParameterSymbols(const resources::Description& description) {
+  std::vector<std::string> symbols;
+  CollectSymbols(description.items, symbols);
+  return symbols;
 }
 
 Channel ReadChannel(const Json& j, const std::string& path, Scene& scene, bool withStrength) {

@@ -4,10 +4,11 @@
 #define TESSALINE_HOSTAPP_RENDER_SHADER_READER_H
 
 #include <string>
+#include <vector>
 
 #include "hostapp/render/json_access.h"
-#include "hostapp/resources/resource_reader.h"
 #include "hostapp/render/scene.h"
+#include "hostapp/resources/resource_reader.h"
 
 namespace tess::render {
 
@@ -20,6 +21,10 @@ tess::host::ShaderNode* ReadShader(const Json& j, const std::string& path, Scene
 // Throws JsonError.
 void SetParameter(HostNode& node, const resources::Element& e, const Json& j, const std::string& path, Scene& scene);
 Channel ReadChannel(const Json& j, const std::string& path, Scene& scene, bool withStrength);
+
+// The symbols of every parameter of a description, in resource order: what
+// "did you mean ...?" chooses from.
+std::vector<std::string> ParameterSymbols(const tess::resources::Description& description);
 
 }  // namespace tess::render
 

@@ -1,0 +1,67 @@
+// Mesh files other than OBJ (glTF, FBX, COLLADA, STL, PLY and whatever else
+// Assimp reads) as a tree of nodes, each with its own polygons placed by the
+// node transforms, in the scenes' frame: y up, lengths in metres where the
+// file states its unit.
+#ifndef TESSALINE_HOSTAPP_ASSETS_MODEL_IMPORT_H
+#define TESSALINE_HOSTAPP_ASSETS_MODEL_IMPORT_H
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hostapp/assets/polygon_mesh.h"
+
+namespace tess::assets {
+
+struct ModelNode {
+  std::string name;
+  int parent = -1;   // index in Model::nodes; -1 for the root
+  int end = 0;       // nodes [own index, end) are this node and its descendants
+  PolygonMesh mesh;  // this node's own meshes, placed; points are not welded
+};
+
+struct Model {
+  std::vector<ModelNode> nodes;  // depth first, the root first
+  std::string frame;             // how axes and units were changed, e.g. "z up turned to y up"; empty for none
+  size_t skippedFaces = 0;       // points and lines, which are no polygons
+  size_t polygons = 0;           // over all nodes
+  double readSeconds = 0.0;      // Assimp's read and validation
+  double convertSeconds = 0.0;   // node transforms and polygons
+};
+
+struct ModelResult {
+  std::shared_ptr<const Model> model;  // null on error
+  std::string error;                   // one line: "file: reason"
+  bool reused = false;                 // ImportModel gave its last model again
+};
+
+// The most points a model may have: far beyond what the renderer is for,
+// well inside 32-bit indices.
+constexpr size_t maxModelPoints = 100'000'000;
+
+// Reads the file with Assimp. Files are checked before Assimp opens them
+// (tess::resources::CheckInputFile), those a file refers to as well.
+// Triangles and quads stay as they are, larger polygons become quads and a
+// triangle (AppendPolygon); points and lines are left out. A node whose
+// transform mirrors gets its polygons' corners reversed, so that they stay
+// wound counter-clockwise seen from outside. FBX files are turned from their
+// stated axes and unit (UnitScaleFactor, centimetres per unit) to y up and
+// metres; COLLADA's up_axis and unit are applied by Assimp; glTF is y up in
+// metres by definition; other formats are taken as they are.
+ModelResult ReadModel(const std::string& path);
+
+// ReadModel, or the model it gave last time for the same path while none of
+// the files it read has changed since: a scene with many objects from one
+// file, or a model that a scene was made for and is then rendered, reads it
+// once.
+ModelResult ImportModel(const std::string& path);
+
+// Whether Assimp reads files with this extension (".stl", any case).
+bool ReadsExtension(const std::string& extension);
+// The extensions Assimp reads, for messages: "3d 3ds 3mf ...".
+std::string Extensions();
+
+}  // namespace tess::assets
+
+#endif

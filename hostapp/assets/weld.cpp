@@ -1,0 +1,286 @@
+#include "hostapp/assets/weld.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace tess::assets {
+namespace {
+
+uint64_t Bits(double v) {
+  if (v == 0.0) v = 0.0;  // -0 and +0 are one position
+  uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  return bits;
+}
+
+uint64_t Mix(uint64_t h) {  // splitmix64's finalizer
+  h ^= h >> 30;
+  h *= 0xbf58476d1ce4e5b9ull;
+  h ^= h >> 27;
+  h *= 0x94d049bb133111ebull;
+  return h ^ (h >> 31);
+}
+
+bool Same(const HostVector& a, const HostVector& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+uint64_t PositionHash(const HostVector& p) {
+  return Mix(Bits(p.x) ^ Mix(Bits(p.y) ^ Mix(Bits(p.z) + 0x9e3779b97f4a7c15ull)));
+}
+
+// first[i]: the lowest index whose point lies at exactly the position of i.
+// One hash table over the distinct positions, which are far fewer than the
+// points where corners are stored apart (an STL has about one in six), so it
+// stays small enough for the cache; a point is compared only with points of
+// the same 64-bit hash, mostly its own earlier copies, read moments before.
+std::vector<uint32_t> FirstAtSamePosition(const std::vector<HostVector>& points) {
+  struct Slot {
+    uint32_t tag;    // the hash's upper half: most unequal positions differ here
+    uint32_t index;  // empty: no point
+  };
+  constexpr uint32_t empty = UINT32_MAX;
+  // Sized for one distinct position in four points to begin with; doubled
+  // whenever it is half full, so that probes stay short.
+  size_t size = 1024;
+  while (size < points.size() / 2) size *= 2;
+  size_t used = 0;
+  std::vector<Slot> table(size, Slot{0, empty});
+  std::vector<uint32_t> first(points.size());
+  const auto insert = [&](const Slot& slot, uint64_t hash) {
+    size_t s = hash & (size - 1);
+    while (table[s].index != empty) s = (s + 1) & (size - 1);
+    table[s] = slot;
+  };
+  for (uint32_t i = 0; i < points.size(); ++i) {
+    if (2 * (used + 1) > size) {
+      std::vector<Slot> old(2 * size, Slot{0, empty});
+      old.swap(table);
+      size *= 2;
+      for (const Slot& slot : old)
+        if (slot.index != empty) insert(slot, PositionHash(points[slot.index]));
+    }
+    const uint64_t hash = PositionHash(points[i]);
+    const auto tag = static_cast<uint32_t>(hash >> 32);
+    size_t s = hash & (size - 1);
+    for (;; s = (s + 1) & (size - 1)) {
+      const Slot& slot = table[s];
+      if (slot.index == empty || (slot.tag == tag && Same(points[slot.index], points[i]))) break;
+    }
+    if (table[s].index == empty) {
+      table[s] = Slot{tag, i};
+      ++used;
+    }
+    first[i] = table[s].index;
+  }
+  return first;
+}
+
+// A hash grid of kept points: open addressing over cells, each slot the head
+// of a list of the points kept in its cell. A slot tells its cell by half of
+// the cell's hash: two cells that look alike share a list, which only adds
+// candidates whose distance is measured anyway. Small slots keep the table
+// in the cache.
+class Grid {
+ public:
+  Grid(size_t expected, double cell) : cell_(cell) {
+    size_t size = 16;
+    while (size < expected + expected / 2) size *= 2;
+    slots_.assign(size, Slot{});
+    mask_ = size - 1;
+  }
+
+  struct Cell {
+    int64_t x, y, z;
+  };
+
+  Cell CellOf(const HostVector& p) const {
+    return {static_cast<int64_t>(std::floor(p.x / cell_)), static_cast<int64_t>(std::floor(p.y / cell_)),
+            static_cast<int64_t>(std::floor(p.z / cell_))};
+  }
+
+  // Head of the cell's list, -1 when empty.
+  int32_t Head(const Cell& c) const {
+    const uint64_t key = Key(c);
+    const auto tag = static_cast<uint32_t>(key >> 32);
+    for (size_t s = key & mask_;; s = (s + 1) & mask_) {
+      const Slot& slot = slots_[s];
+      if (slot.head < 0) return -1;
+      if (slot.tag == tag) return slot.head;
+    }
+  }
+
+  // Makes `item` the cell's head; returns the previous head (-1 if none).
+  int32_t Push(const Cell& c, int32_t item) {
+    const uint64_t key = Key(c);
+    const auto tag = static_cast<uint32_t>(key >> 32);
+    for (size_t s = key & mask_;; s = (s + 1) & mask_) {
+      Slot& slot = slots_[s];
+      if (slot.head < 0) {
+        slot = Slot{tag, item};
+        return -1;
+      }
+      if (slot.tag == tag) {
+        const int32_t previous = slot.head;
+        slot.head = item;
+        return previous;
+      }
+    }
+  }
+
+  double CellSize() const { return cell_; }
+
+ private:
+  struct Slot {
+    uint32_t tag = 0;  // the upper half of the cell's hash; the lower half chose the slot
+    int32_t head = -1;
+  };
+  static uint64_t Key(const Cell& c) {
+    return Mix(static_cast<uint64_t>(c.x) * 0x9e3779b97f4a7c15ull ^
+               Mix(static_cast<uint64_t>(c.y) ^ Mix(static_cast<uint64_t>(c.z))));
+  }
+
+  double cell_;
+  size_t mask_ = 0;
+  std::vector<Slot> slots_;
+};
+
+// Cells at least twice the distance, so that a point's neighbourhood reaches
+// into at most one more cell per axis, and most points (those farther than
+// the distance from every face of their cell) need their own cell only. Up to
+// 64 times the distance where the points are sparse enough; and large enough
+// that cell numbers stay far inside 64 bits.
+double CellSize(const std::vector<HostVector>& points, const std::vector<uint32_t>& kept, double distance) {
+  double lo[3] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                  std::numeric_limits<double>::max()};
+  double hi[3] = {-lo[0], -lo[1], -lo[2]};
+  double largest = 0.0;
+  for (const uint32_t i : kept) {
+    const double c[3] = {points[i].x, points[i].y, points[i].z};
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = std::min(lo[k], c[k]);
+      hi[k] = std::max(hi[k], c[k]);
+      largest = std::max(largest, std::fabs(c[k]));
+    }
+  }
+  const double diagonal = std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
+                                    (hi[2] - lo[2]) * (hi[2] - lo[2]));
+  const double spacing = diagonal / std::sqrt(static_cast<double>(std::max<size_t>(kept.size(), 1)));
+  double cell = std::clamp(spacing / 4.0, 2.0 * distance, 64.0 * distance);
+  return std::max(cell, largest / 1e15);
+}
+
+// rep[i]: the kept point that point i joins, for points that are the first at
+// their position (rep[i] == i on entry); taken in index order.
+void JoinWithinDistance(const std::vector<HostVector>& points, double distance, std::vector<uint32_t>& rep) {
+  std::vector<uint32_t> distinct;
+  for (uint32_t i = 0; i < rep.size(); ++i)
+    if (rep[i] == i) distinct.push_back(i);
+  Grid grid(distinct.size(), CellSize(points, distinct, distance));
+  // Kept points by the number they were kept under, with their lists.
+  std::vector<uint32_t> keptIndex;
+  std::vector<int32_t> next;
+  keptIndex.reserve(distinct.size());
+  next.reserve(distinct.size());
+  const double reach = distance * (1.0 + 1e-9);  // decides which cells to look in, never whether points join
+  const double limit = distance * distance;
+  const double h = grid.CellSize();
+  for (const uint32_t i : distinct) {
+    const HostVector& p = points[i];
+    const Grid::Cell home = grid.CellOf(p);
+    const double c[3] = {p.x, p.y, p.z};
+    const int64_t homes[3] = {home.x, home.y, home.z};
+    // Per axis the cell offsets the neighbourhood reaches: 0, and -1 or +1
+    // near a face of the cell.
+    std::array<std::array<int64_t, 3>, 3> offsets{};
+    int counts[3] = {};
+    for (int k = 0; k < 3; ++k) {
+      const double low = static_cast<double>(homes[k]) * h;
+      offsets[k][counts[k]++] = 0;
+      if (c[k] - low <= reach) offsets[k][counts[k]++] = -1;
+      if (low + h - c[k] <= reach) offsets[k][counts[k]++] = 1;
+    }
+    int32_t best = -1;  // kept points are numbered in index order: the lowest number is the first
+    for (int a = 0; a < counts[0]; ++a)
+      for (int b = 0; b < counts[1]; ++b)
+        for (int d = 0; d < counts[2]; ++d) {
+          const Grid::Cell cell{home.x + offsets[0][a], home.y + offsets[1][b], home.z + offsets[2][d]};
+          for (int32_t q = grid.Head(cell); q >= 0; q = next[static_cast<size_t>(q)]) {
+            if (best >= 0 && q >= best) continue;
+            const HostVector& o = points[keptIndex[static_cast<size_t>(q)]];
+            const double dx = o.x - p.x, dy = o.y - p.y, dz = o.z - p.z;
+            if (dx * dx + dy * dy + dz * dz <= limit) best = q;
+          }
+        }
+    if (best >= 0) {
+      rep[i] = keptIndex[static_cast<size_t>(best)];
+    } else {
+      const auto number = static_cast<int32_t>(keptIndex.size());
+      keptIndex.push_back(i);
+      next.push_back(grid.Push(home, number));
+    }
+  }
+}
+
+}  // namespace
+
+double RelativeWeldDistance(const std::vector<HostVector>& points, double fraction) {
+  if (points.empty()) return 0.0;
+  HostVector lo = points[0], hi = points[0];
+  for (const HostVector& p : points) {
+    lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+    hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+  }
+  const double dx = hi.x - lo.x, dy = hi.y - lo.y, dz = hi.z - lo.z;
+  return fraction * std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+WeldResult Weld(PolygonMesh& mesh, double distance) {
+  WeldResult result;
+  result.distance = distance;
+  result.pointsBefore = mesh.points.size();
+  std::vector<uint32_t> rep = FirstAtSamePosition(mesh.points);
+  if (distance > 0.0) JoinWithinDistance(mesh.points, distance, rep);
+  // In index order, a kept point (rep[i] == i) gets the next new number and
+  // any other point the number its representative, an earlier point, got.
+  uint32_t kept = 0;
+  for (size_t i = 0; i < rep.size(); ++i) {
+    if (rep[i] == i) {
+      mesh.points[kept] = mesh.points[i];
+      rep[i] = kept++;
+    } else {
+      rep[i] = rep[rep[i]];
+    }
+  }
+  mesh.points.resize(kept);
+  result.pointsAfter = kept;
+
+  size_t out = 0;
+  for (const HostPolygon& p : mesh.polygons) {
+    const int n = CornerCount(p);
+    const int32_t corners[4] = {p.a, p.b, p.c, p.d};
+    int32_t left[4];
+    int count = 0;
+    for (int k = 0; k < n; ++k) {
+      const auto v = static_cast<int32_t>(rep[static_cast<size_t>(corners[k])]);
+      if (count == 0 || left[count - 1] != v) left[count++] = v;
+    }
+    if (count > 1 && left[count - 1] == left[0]) --count;  // the closing side collapsed
+    const bool folded = count == 4 && (left[0] == left[2] || left[1] == left[3]);
+    if (count < 3 || folded) {
+      ++result.polygonsDropped;
+      continue;
+    }
+    if (count == 3 && n == 4) ++result.quadsToTriangles;
+    mesh.polygons[out++] = {left[0], left[1], left[2], count == 3 ? left[2] : left[3]};
+  }
+  mesh.polygons.resize(out);
+  return result;
+}
+
+}  // namespace tess::assets

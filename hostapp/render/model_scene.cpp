@@ -1,0 +1,219 @@
+#include "hostapp/render/model_scene.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "hostapp/assets/model_import.h"
+#include "hostapp/render/mesh_file.h"
+#include "hostapp/render/obj_reader.h"
+#include "hostapp/render/vec.h"
+
+namespace tess::render {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Box {
+  Vec lo{HUGE_VAL, HUGE_VAL, HUGE_VAL};
+  Vec hi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  void Add(const Vec& p) {
+    lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+    hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+  }
+  double Diagonal() const { return lo.x <= hi.x ? Length(hi - lo) : 0.0; }
+  Vec Centre() const { return (lo + hi) * 0.5; }
+};
+
+struct Part {
+  std::string name;
+  Json node;  // null: the whole file
+  bool children = true;
+};
+
+// Values the scene states to about four digits of the model's size, so that
+// the printed scene reads well; the render uses the same rounded values.
+struct Rounding {
+  double quantum;
+  explicit Rounding(double size) : quantum(std::pow(10.0, std::floor(std::log10(size)) - 3.0)) {}
+  double operator()(double v) const {
+    const double r = std::round(v / quantum) * quantum;
+    // Printed with the quantum's digits: 0.0123 rather than 0.012300000000000001.
+    char text[64];
+    const int digits = std::max(0, static_cast<int>(-std::floor(std::log10(quantum))));
+    std::snprintf(text, sizeof text, "%.*f", digits, r);
+    return std::strtod(text, nullptr);
+  }
+  Json operator()(const Vec& v) const { return Json::array({(*this)(v.x), (*this)(v.y), (*this)(v.z)}); }
+};
+
+std::string PathInScene(const std::string& model, const std::string& folder) {
+  const fs::path absolute = fs::absolute(model).lexically_normal();
+  if (folder.empty()) return absolute.string();
+  const fs::path relative = absolute.lexically_relative(fs::absolute(folder).lexically_normal());
+  return relative.empty() ? absolute.string() : relative.generic_string();
+}
+
+// The mesh nodes of a model read through Assimp, and their bounding box.
+std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box) {
+  const assets::ModelResult read = assets::ImportModel(path);
+  if (read.model == nullptr) return read.error;
+  const auto& nodes = read.model->nodes;
+  std::map<std::string, int> named;
+  for (const auto& node : nodes) ++named[node.name];
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    if (nodes[i].mesh.polygons.empty()) continue;
+    for (const HostVector& p : nodes[i].mesh.points) box.Add(p);
+    Part part;
+    const bool unique = !nodes[i].name.empty() && named[nodes[i].name] == 1;
+    part.name = nodes[i].name.empty() ? "node " + std::to_string(i) : nodes[i].name;
+    part.node = unique ? Json(nodes[i].name) : Json(static_cast<int>(i));
+    for (int k = static_cast<int>(i) + 1; k < nodes[i].end; ++k)
+      part.children = part.children && nodes[k].mesh.polygons.empty();
+    parts.push_back(part);
+  }
+  if (parts.size() == 1) parts[0] = Part{fs::path(path).stem().string(), nullptr, true};
+  return {};
+}
+
+Json Material(const ModelSceneOptions& options, double diagonal, const Rounding& round) {
+  Json material = {{"color", Json::array({0.8, 0.8, 0.8})}};
+  if (options.softEdgeRays) {
+    material["normal"] = {
+        {"shader", "SoftEdge"},
+        {"params", {{"SOFTEDGE_METHOD", "SOFTEDGE_METHOD_SAMPLING"}, {"SOFTEDGE_RADIUS", *options.softEdgeRays}}}};
+  } else if (options.softEdge || !options.drawEdge) {
+    const double radius = options.softEdge ? *options.softEdge : round(defaultSoftEdgeShare * diagonal);
+    material["normal"] = {{"shader", "SoftEdge"}, {"params", {{"SOFTEDGE_RADIUS", radius}}}};
+  }
+  // From 1 degree up: the inner edges of a flat polygon that was split, or
+  // of a triangulated flat face, stay hidden.
+  if (options.drawEdge)
+    material["color"] = {{"shader", "DrawEdge"},
+                         {"params", {{"DRAWEDGE_WIDTH", *options.drawEdge}, {"DRAWEDGE_ANGLE_MIN", 1}}}};
+  return material;
+}
+
+// What a thing is comes first; the rest in the library's (alphabetical) order.
+std::vector<std::string> Keys(const Json& j) {
+  std::vector<std::string> keys;
+  for (const char* head : {"name", "type", "shader", "file", "node", "primitive"})
+    if (j.contains(head)) keys.push_back(head);
+  for (const auto& item : j.items())
+    if (std::find(keys.begin(), keys.end(), item.key()) == keys.end()) keys.push_back(item.key());
+  return keys;
+}
+
+std::string Inline(const Json& j) {
+  std::string out;
+  if (j.is_object()) {
+    for (const std::string& key : Keys(j)) out += (out.empty() ? "{" : ", ") + Json(key).dump() + ": " + Inline(j[key]);
+    return out.empty() ? "{}" : out + "}";
+  }
+  if (j.is_array()) {
+    for (const Json& item : j) out += (out.empty() ? "[" : ", ") + Inline(item);
+    return out.empty() ? "[]" : out + "]";
+  }
+  return j.dump();
+}
+
+// Objects and arrays on one line while that stays short, else one member a line.
+void Write(const Json& j, int indent, std::string& out) {
+  const std::string line = Inline(j);
+  if (line.size() + static_cast<size_t>(indent) <= 110 || !(j.is_object() || j.is_array())) {
+    out += line;
+    return;
+  }
+  const std::string pad(static_cast<size_t>(indent), ' ');
+  if (j.is_object()) {
+    const std::vector<std::string> keys = Keys(j);
+    for (size_t i = 0; i < keys.size(); ++i) {
+      out += std::string(i == 0 ? "{" : ",") + "\n" + pad + "  " + Json(keys[i]).dump() + ": ";
+      Write(j[keys[i]], indent + 2, out);
+    }
+    out += "\n" + pad + "}";
+  } else {
+    for (size_t i = 0; i < j.size(); ++i) {
+      out += std::string(i == 0 ? "[" : ",") + "\n" + pad + "  ";
+      Write(j[i], indent + 2, out);
+    }
+    out += "\n" + pad + "]";
+  }
+}
+
+}  // namespace
+
+bool IsSceneFile(const std::string& path) {
+  std::string extension = fs::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".json";
+}
+
+ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions& options) {
+  std::vector<Part> parts;
+  Box box;
+  if (IsObjFile(modelPath)) {
+    const MeshResult read = ReadObj(modelPath);
+    if (!read.ok()) return {nullptr, read.error};
+    if (read.mesh.polygons.empty()) return {nullptr, modelPath + ": the file has no polygons"};
+    for (const HostVector& p : read.mesh.points) box.Add(p);
+    parts.push_back(Part{fs::path(modelPath).stem().string(), nullptr, true});
+  } else {
+    const std::string error = AssimpParts(modelPath, parts, box);
+    if (!error.empty()) return {nullptr, error};
+  }
+  const double diagonal = box.Diagonal();
+  if (!(diagonal > 0.0) || !std::isfinite(diagonal))
+    return {nullptr, modelPath + ": the model has no extent (all its points lie at one place)"};
+  const Rounding round(diagonal);
+  const Vec centre = box.Centre();
+
+  // A three-quarter view from the front right, above: the bounding sphere
+  // fits the narrower of the two fields of view, with a little margin.
+  const double fov = 40.0;
+  const double aspect = static_cast<double>(options.width) / options.height;
+  const double halfV = fov * 3.141592653589793 / 360.0;
+  const double halfNarrow = std::min(halfV, std::atan(std::tan(halfV) * aspect));
+  const double distance = 1.1 * (diagonal / 2.0) / std::sin(halfNarrow);
+  const Vec view = Normalize(Vec{0.55, 0.45, 0.75});
+
+  Json scene;
+  scene["camera"] = {{"position", round(centre + view * distance)}, {"target", round(centre)}, {"fov", fov}};
+  scene["image"] = {{"width", options.width}, {"height", options.height}, {"samples", options.samples}};
+  // The key light falls on the three faces the camera sees at three
+  // different angles, so that the edges between them show.
+  scene["lights"] = Json::array({{{"type", "distant"}, {"direction", {-0.15, -0.9, -0.45}}, {"intensity", 0.9}},
+                                 {{"type", "ambient"}, {"color", {0.25, 0.25, 0.27}}}});
+  Json objects = Json::array();
+  objects.push_back({{"name", "ground"},
+                     {"mesh", {{"primitive", "plane"}, {"size", round(6.0 * diagonal)}}},
+                     {"position", round(Vec{centre.x, box.lo.y - 0.001 * diagonal, centre.z})},
+                     {"material", {{"color", {0.5, 0.5, 0.52}}, {"specular", 0}}}});
+  std::set<std::string> names{"ground"};
+  const std::string file = PathInScene(modelPath, options.sceneFolder);
+  const Json material = Material(options, diagonal, round);
+  for (const Part& part : parts) {
+    std::string name = part.name.empty() ? "model" : part.name;
+    for (int n = 2; names.count(name) > 0; ++n) name = part.name + " " + std::to_string(n);
+    names.insert(name);
+    Json mesh = {{"file", file}};
+    if (!part.node.is_null()) mesh["node"] = part.node;
+    if (!part.children) mesh["children"] = false;
+    objects.push_back({{"name", name}, {"mesh", mesh}, {"material", material}});
+  }
+  scene["objects"] = objects;
+  return {scene, {}};
+}
+
+std::string SceneText(const Json& scene) {
+  std::string out;
+  Write(scene, 0, out);
+  return out + "\n";
+}
+
+}  // namespace tess::render
