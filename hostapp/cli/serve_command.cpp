@@ -1,4 +1,4 @@
-// `tessaline-host serve [SCENE]`: the live preview in a browser.
+// `tessaline-host serve [SCENE | MODEL]`: the live preview in a browser.
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -86,7 +86,8 @@ CommandRunner AddServeCommand(CLI::App& app, const CommonOptions& common) {
       "serve",
       "Preview a scene (without one, the built-in demo scene) in the browser: progressive renders, the shaders' "
       "panels with their title bars, edits and Save. Prints the address to open, with its access token.");
-  cmd->add_option("scene", request->options.scenePath, "Scene file (JSON)");
+  cmd->add_option("scene", request->options.scenePath,
+                  "Scene file (JSON), or a mesh file to preview as render frames it");
   cmd->add_option("--port", request->options.port, "Port to listen on (0: any free one)")
       ->capture_default_str()
       ->check(CLI::Range(0, 65535));

@@ -2,12 +2,12 @@
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "hostapp/render/demo_scene.h"
+#include "hostapp/render/model_scene.h"
 #include "hostapp/render/scene_reader.h"
 #include "hostapp/render/shader_reader.h"
+#include "hostapp/resources/input_file.h"
 #include "hostapp/services/services.h"
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/shader_json.h"
@@ -58,11 +58,24 @@ const resources::Element& ParameterOf(const host::PluginNode& node, const std::s
   return *e;
 }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+struct SceneSource {
+  std::string text, folder, label, error;
+};
+
+// The scene to preview as text: the demo, a scene file, or the scene made
+// for a model file, as `render MODEL` makes it.
+SceneSource SourceOf(const std::string& path) {
+  if (path.empty()) return {render::DemoSceneText(), ".", "demo scene", {}};
+  SceneSource source{{}, fs::absolute(path).parent_path().string(), path, {}};
+  if (render::IsSceneFile(path)) {
+    resources::ReadInputFile(path, resources::maxTextInputBytes, source.text, source.error);
+    return source;
+  }
+  const render::ModelScene made = render::MakeModelScene(path, render::ModelSceneOptions{});
+  source.error = made.error;
+  if (source.error.empty()) source.text = render::SceneText(made.scene);
+  source.label = path + " (the scene made for it)";
+  return source;
 }
 
 // Mesh files of the saved scene resolve wherever it is saved.
@@ -80,16 +93,20 @@ void AbsoluteMeshPaths(Json& objects, const std::string& folder) {
 
 std::unique_ptr<PreviewScene> PreviewScene::Open(const std::string& path, std::string* error) {
   std::unique_ptr<PreviewScene> preview(new PreviewScene);
-  render::SceneResult read =
-      path.empty() ? render::ReadSceneText(render::DemoSceneText(), ".", "demo scene") : render::ReadSceneFile(path);
+  const SceneSource source = SourceOf(path);
+  if (!source.error.empty()) {
+    *error = source.error;
+    return nullptr;
+  }
+  render::SceneResult read = render::ReadSceneText(source.text, source.folder, source.label);
   if (!read.scene) {
     *error = read.error;
     return nullptr;
   }
   preview->scene = std::move(read.scene);
   // The reader took the same bytes, so they parse.
-  preview->source = Json::parse(path.empty() ? render::DemoSceneText() : ReadText(path));
-  preview->folder = path.empty() ? "." : fs::absolute(path).parent_path().string();
+  preview->source = Json::parse(source.text);
+  preview->folder = source.folder;
   preview->held.resize(preview->scene->objects.size());
   for (size_t i = 0; i < preview->scene->objects.size(); ++i)
     for (Slot slot : {Slot::Color, Slot::Bump, Slot::Normal}) {

@@ -253,5 +253,21 @@ TEST_F(WebRender, PassesGrowFromAQuarterSizeSampleToTheFullImage) {
   GetJson("/api/image?generation=0&pass=0", 404);
 }
 
+// A model file opens as `render MODEL` frames it: a ground and one object per
+// mesh node, with Soft Edge in the normal channel.
+class WebModel : public WebTest {
+ protected:
+  WebModel() { scenePath = TESSALINE_CUBE_STL; }
+};
+
+TEST_F(WebModel, OpensAsTheSceneRenderMakesForIt) {
+  const Json scene = GetJson("/api/scene");
+  ASSERT_EQ(scene["objects"].size(), 2u);
+  EXPECT_EQ(scene["objects"][0]["name"], "ground");
+  EXPECT_EQ(scene["objects"][1]["channels"]["normal"]["shader"], "Soft Edge");
+  const Json saved = GetJson("/api/scene.json");
+  EXPECT_TRUE(std::filesystem::path(saved["objects"][1]["mesh"]["file"].get<std::string>()).is_absolute());
+}
+
 }  // namespace
 }  // namespace tess::test
