@@ -9,7 +9,8 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libembree-dev libtinyobjloader-dev
   libtiff-dev libpng-dev
-  clang libclang-rt-14-dev
+  libfreetype-dev fonts-dejavu-core
+  clang libclang-rt-14-dev clang-tidy clang-format
   g++-mingw-w64-x86-64-posix wine64
 )
 
