@@ -44,7 +44,7 @@ BareRayTimes MeasureBareRays(const Scene& scene, const EmbreeScene& embree, cons
         ++t.cameraRays;
         if (h.hit) {
           sink += h.t;
-          if (t.cameraRays % 4 == 0) hits.push_back({camera.Origin() + d * h.t, d});
+          if (t.cameraRays % 4 == 0) hits.emplace_back(camera.Origin() + d * h.t, d);
         }
       }
   t.cameraSeconds = Since(start);
@@ -69,7 +69,7 @@ RenderOutcome RenderScene(const Scene& scene, const RenderSettings& settings, co
   const std::vector<RenderObject> objects = MakeRenderObjects(scene);
   EmbreeScene embree;
   const bool built = embree.Build(objects);
-  outcome.phases.push_back({"build the Embree scene", Since(start)});
+  outcome.phases.emplace_back("build the Embree scene", Since(start));
   if (!built) {
     outcome.error = embree.Error().empty() ? "Embree could not build the scene" : embree.Error();
     return outcome;
@@ -79,15 +79,15 @@ RenderOutcome RenderScene(const Scene& scene, const RenderSettings& settings, co
 
   start = Clock::now();
   outcome.error = PrepareShaders(scene, settings.threads);
-  outcome.phases.push_back({"prepare shaders", Since(start)});
+  outcome.phases.emplace_back("prepare shaders", Since(start));
   if (!outcome.error.empty()) return outcome;
 
   outcome.frame = RenderFrame(context, settings);
-  outcome.phases.push_back({"render", outcome.frame.stats.seconds});
+  outcome.phases.emplace_back("render", outcome.frame.stats.seconds);
 
   start = Clock::now();
   FreeShaders(scene);
-  outcome.phases.push_back({"free shaders", Since(start)});
+  outcome.phases.emplace_back("free shaders", Since(start));
   if (!embree.Error().empty()) outcome.error = embree.Error();
   if (bare.measure) outcome.bare = MeasureBareRays(scene, embree, settings, bare);
   return outcome;

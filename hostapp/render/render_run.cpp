@@ -75,7 +75,7 @@ std::string RenderWithModule(const RenderRequest& r, std::ostream& out,
   auto start = Clock::now();
   SceneResult read =
       r.scenePath.empty() ? ReadSceneText(DemoSceneText(), ".", "demo scene") : ReadSceneFile(r.scenePath);
-  phases.push_back({"read the scene", Since(start)});
+  phases.emplace_back("read the scene", Since(start));
   if (!read.scene) return read.error;
   const RenderSettings settings = SettingsFor(r, *read.scene);
   BareRaySettings bare;
@@ -88,7 +88,7 @@ std::string RenderWithModule(const RenderRequest& r, std::ostream& out,
   start = Clock::now();
   std::string error = WritePng(r.output, ToBytes(outcome.frame.color, true));
   if (error.empty() && !r.normals.empty()) error = WritePng(r.normals, ToBytes(outcome.frame.normals, false));
-  phases.push_back({"write images", Since(start)});
+  phases.emplace_back("write images", Since(start));
   outcome.phases = phases;
   if (r.stats) PrintStats(out, outcome, settings);
   return error;
@@ -101,7 +101,7 @@ int RunRender(const RenderRequest& r, std::ostream& out, std::ostream& err) {
   auto start = Clock::now();
   ModuleHost module;
   std::string error = module.Start(r.modulePath);
-  phases.push_back({"start the module", Since(start)});
+  phases.emplace_back("start the module", Since(start));
   if (error.empty()) error = RenderWithModule(r, out, phases);
   const std::string finish = module.Finish();
   if (error.empty()) error = finish;

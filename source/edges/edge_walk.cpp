@@ -44,14 +44,16 @@ void FaceNormals::Build(const RayObject* object) {
   const Int32 n = object->pointCount;
   for (Int32 p = 0; p < object->polygonCount; ++p) {
     const CPolygon& poly = object->polygons[p];
-    const bool inside = CornerInside(poly.a, n) && CornerInside(poly.b, n) && CornerInside(poly.c, n) &&
-                        CornerInside(poly.d, n);
+    const bool inside =
+        CornerInside(poly.a, n) && CornerInside(poly.b, n) && CornerInside(poly.c, n) && CornerInside(poly.d, n);
     // A polygon with a corner outside the points has no edges in the adjacency either.
     normals[p] = inside ? FaceNormal(object->points, poly) : Vector();
   }
 }
 
-void FaceNormals::Release() { DeleteMem(normals); }
+void FaceNormals::Release() {
+  DeleteMem(normals);
+}
 
 void EdgeCache::Empty() {
   for (Int32 s = 0; s < cacheSlots; ++s) {
