@@ -91,9 +91,11 @@ TEST_F(Sweep, TenThousandObjectsFlipTheThreadSlotsAllTheTime) {
   std::ostringstream scene;
   scene << R"({"camera": {"position": [0, 30, 60], "target": [0, 0, 0]}, "objects": [)";
   for (int i = 0; i < 10000; ++i) {
+    const int column = i % 100;
+    const int row = i / 100;
     scene << (i ? "," : "") << R"({"name": "c)" << i
-          << R"(", "mesh": {"primitive": "cube", "size": 0.35}, "position": [)" << (i % 100) * 0.5 - 25 << ", 0, "
-          << static_cast<double>(i / 100) * 0.5 - 25 << R"(], "material": {"color": )"
+          << R"(", "mesh": {"primitive": "cube", "size": 0.35}, "position": [)" << column * 0.5 - 25 << ", 0, "
+          << row * 0.5 - 25 << R"(], "material": {"color": )"
           << (i % 2 ? R"({"shader": "DrawEdge", "params": {"DRAWEDGE_WIDTH": 0.05}})" : "[0.8, 0.8, 0.8]")
           << R"(, "normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.05, "SOFTEDGE_ANGLE_MIN": 10}}}})";
   }
