@@ -228,7 +228,7 @@ void SampledOutputOverhead(benchmark::State& state) {
   node.container.SetInt(SOFTEDGE_SAMPLES, static_cast<int32_t>(state.range(0)));
   node.container.SetBool(SOFTEDGE_SAME_OBJECT, true);
   ShadeSamples(state, shader, node, scene.samples);
-  state.counters["ns_per_ray"] = benchmark::Counter(static_cast<double>(state.iterations()) * state.range(0),
+  state.counters["ns_per_ray"] = benchmark::Counter(static_cast<double>(state.iterations() * state.range(0)),
                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(SampledOutputOverhead)->Arg(16)->Arg(32);

@@ -14,7 +14,7 @@ class BaseContainer {
   ~BaseContainer();
 
   // A view of a container that belongs to the host.
-  static BaseContainer View(HostContainer* handle);
+  static BaseContainer View(HostContainer* viewed);
 
   Int32 GetId() const;
   Int32 GetInt32(Int32 id, Int32 fallback = 0) const;

@@ -13,6 +13,8 @@
 #ifndef TESSALINE_HOST_C4D_HOST_H
 #define TESSALINE_HOST_C4D_HOST_H
 
+/* The contract is C: typedef, (void) and <stdint.h> stay as C needs them.
+ * NOLINTBEGIN(modernize-use-using, modernize-redundant-void-arg, modernize-deprecated-headers) */
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -428,4 +430,5 @@ typedef int32_t (*HostModuleMain)(int32_t action, void* p1, void* p2, void* p3);
 }
 #endif
 
+/* NOLINTEND(modernize-use-using, modernize-redundant-void-arg, modernize-deprecated-headers) */
 #endif

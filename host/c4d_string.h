@@ -16,7 +16,7 @@ class String {
 
   static String IntToString(Int64 value);
   // Takes over a string the host just created.
-  static String Adopt(HostString* handle);
+  static String Adopt(HostString* adopted);
 
   String& operator+=(const String& other);
   String operator+(const String& other) const;

@@ -35,7 +35,7 @@ int32_t MessageEntry(void* self, const HostContainer* msg, HostContainer* result
 
 }  // namespace
 
-GeUserArea::GeUserArea() : area(nullptr) {
+GeUserArea::GeUserArea() {
   const HostGuiApi* api = GuiApi();
   if (api == nullptr) return;
   const HostUserAreaCallbacks callbacks{this,      InitEntry,  MinSizeEntry, SizedEntry,

@@ -54,7 +54,7 @@ class GeUserArea {
   HostUserArea* Get() const { return area; }
 
  private:
-  HostUserArea* area;
+  HostUserArea* area = nullptr;
 };
 
 // Hands a user area to the gadget a dialog's layout added for it.

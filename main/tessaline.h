@@ -15,7 +15,7 @@ void PluginEnd();
 String GetVersionText();
 // The maker's web address, shown in the banner and opened by the title bar.
 const char* MakerAddress();
-void PrintBanner(String name);
+void PrintBanner(const String& name);
 
 bool RegisterTitlebarGui();
 bool RegisterSoftEdge();

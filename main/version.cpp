@@ -22,7 +22,7 @@ String GetVersionText() {
   return text;
 }
 
-void PrintBanner(String name) {
+void PrintBanner(const String& name) {
   GePrint(String(bannerRule));
   GePrint(String("||  ") + name + String(" v") + GetVersionText());
   GePrint(String("||  (c) 2026 the Tessaline developers"));

@@ -11,7 +11,8 @@ packages=(
   libassimp-dev assimp-utils
   libtiff-dev libpng-dev
   poppler-utils
-  clang libclang-rt-14-dev
+  libfreetype-dev fonts-dejavu-core
+  clang libclang-rt-14-dev clang-tidy clang-format
   g++-mingw-w64-x86-64-posix wine64
   chromium
 )

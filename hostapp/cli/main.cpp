@@ -1,12 +1,16 @@
 // tessaline-host: plays the 3D application for the Tessaline module.
 #include <CLI/CLI.hpp>
 
+#include <exception>
+#include <iostream>
 #include <map>
 
 #include "hostapp/cli/commands.h"
 #include "hostapp/loader/module_loader.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   CLI::App app{"tessaline-host: loads the Tessaline module as the 3D application would, and drives it."};
   app.require_subcommand(1);
   app.fallthrough();  // shared options may follow the command
@@ -31,5 +35,20 @@ int main(int argc, char** argv) {
   }
   for (const auto& [command, run] : commands)
     if (command->parsed()) return run();
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Commands report bad input themselves; what reaches here is the rest, such
+  // as memory running out, and still ends as one line and a failure.
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "error: " << e.what() << '\n';
+  } catch (...) {
+    std::cerr << "error: an unexpected failure\n";
+  }
   return 1;
 }

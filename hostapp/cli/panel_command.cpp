@@ -22,6 +22,7 @@ struct PanelOptions {
   int32_t width = 400;
   std::string eventsFile;
   std::string output;
+  std::string font = gui::panelFontPath;
   bool open = false;
 };
 
@@ -90,7 +91,7 @@ class PanelRun {
     std::unique_ptr<host::PluginNode> node = host::PluginNode::Create(*plugin);
     if (node == nullptr) return Error("the shader " + plugin->name + " could not be created");
     std::string why;
-    std::unique_ptr<gui::Panel> panel = gui::Panel::Build(*node, options.width, &why);
+    std::unique_ptr<gui::Panel> panel = gui::Panel::Build(*node, options.width, &why, options.font);
     if (panel == nullptr) return Error(why);
     for (const std::string& problem : panel->Problems()) out << "panel: " << problem << '\n';
 
@@ -153,6 +154,7 @@ CommandRunner AddPanelCommand(CLI::App& app, const CommonOptions& common) {
                   "Events file: lines 'move X Y', 'click X Y', 'rclick X Y', 'wait MS', '#' comments");
   cmd->add_option("-o,--output", options->output,
                   "PNG file; with events, one frame per event: NAME-000.png (as shown), NAME-001.png, ...");
+  cmd->add_option("--font", options->font, "TrueType font for the panel's text (default DejaVu Sans)");
   cmd->add_flag("--open", options->open, "Hand opened files and addresses to the desktop's opener");
   return [options, &common] {
     PanelRun run(*options, std::cout, std::cerr);

@@ -3,16 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
-#include "hostapp/gui/font.h"
 #include "hostapp/services/services.h"
 
 namespace tess::gui {
 namespace {
 
 constexpr int32_t margin = panelMargin;
-constexpr int32_t rowHeight = 16;
-constexpr int32_t labelColumn = 150;
+constexpr int32_t rowHeight = 20;
+constexpr int32_t textSize = 12;  // pixels: the size of an application's panel text on a plain screen
+constexpr int32_t textInset = 4;  // between a field's edge and its text
 constexpr Rgba panelColour{58, 58, 62, 255};
 constexpr Rgba textColour{224, 224, 228, 255};
 constexpr Rgba dimColour{128, 128, 134, 255};
@@ -42,13 +43,13 @@ std::string ValueText(const Element& e, const HostContainer& container) {
       if (v == nullptr) return "-";
       const double value = v->kind == host::Value::Kind::Int ? v->intValue : v->floatValue;
       const auto unit = e.FlagText("UNIT");
-      if (unit == "DEGREE") return Number(value * 180.0 / 3.141592653589793, 1) + " deg";
+      if (unit == "DEGREE") return Number(value * 180.0 / 3.141592653589793, 1) + "\u00b0";
       if (unit == "PERCENT") return Number(value * 100.0, 1) + " %";
       if (unit == "METER") return Number(value, 2) + " m";
       return Number(value, 3);
     }
     case ElementType::Bool:
-      return v == nullptr ? "-" : v->intValue != 0 ? "[x] on" : "[ ] off";
+      return v == nullptr ? "-" : v->intValue != 0 ? "\u2611 on" : "\u2610 off";
     case ElementType::String:
       return v == nullptr ? "" : v->text;
     case ElementType::Spline:
@@ -61,6 +62,12 @@ std::string ValueText(const Element& e, const HostContainer& container) {
     default:
       return "";
   }
+}
+
+// Labels take two fifths of the panel within bounds, so values keep room at
+// narrow widths and labels do not drift far from them at wide ones.
+int32_t LabelColumn(int32_t panelWidth) {
+  return std::clamp(panelWidth * 2 / 5, 120, 220);
 }
 
 // The element's own data type, as custom GUIs list the types they can show.
@@ -124,10 +131,18 @@ HostDescId DescIdOf(int32_t id) {
   return descId;
 }
 
-std::unique_ptr<Panel> Panel::Build(host::PluginNode& node, int32_t width, std::string* why) {
+std::unique_ptr<Panel> Panel::Build(host::PluginNode& node, int32_t width, std::string* why,
+                                    const std::string& fontPath) {
   HostDescription description;
   if (!DescribeNode(node, description, why)) return nullptr;
+  std::string fontWhy;
+  std::unique_ptr<Font> font = Font::Open(fontPath, textSize, &fontWhy);
+  if (font == nullptr) {
+    if (why != nullptr) *why = "the panel's font " + fontWhy;
+    return nullptr;
+  }
   std::unique_ptr<Panel> panel(new Panel);
+  panel->font = std::move(font);
   panel->width = width;
   panel->height = margin;
   panel->AddElements(node, description, description.source->items, 0);
@@ -240,29 +255,36 @@ void Panel::Wait(int64_t milliseconds) {
   for (auto& c : controls) c->Flush();
 }
 
+void Panel::DrawParameter(Image& image, const PanelRow& row, int32_t indent) const {
+  const int32_t labelColumn = LabelColumn(width);
+  const int32_t textY = row.y + (rowHeight - font->LineHeight()) / 2;
+  const Rgba colour = row.enabled && row.kind == PanelRow::Kind::Parameter ? textColour : dimColour;
+  font->DrawText(image, indent, textY, font->Fit(row.label, labelColumn - indent - textInset), colour);
+  const int32_t fieldWidth = width - labelColumn - margin;
+  image.FillRect(labelColumn, row.y + 2, fieldWidth, rowHeight - 4, fieldColour);
+  font->DrawText(image, labelColumn + textInset, textY, font->Fit(row.value, fieldWidth - 2 * textInset), colour);
+}
+
 Image Panel::Render() const {
   Image image(width, height, panelColour);
   for (const PanelRow& row : rows) {
     const int32_t indent = margin + row.depth * 10;
-    const int32_t textY = row.y + (rowHeight - glyphHeight) / 2;
     switch (row.kind) {
-      case PanelRow::Kind::Heading:
-        DrawText(image, indent, textY + 2, row.label, headingColour);
+      case PanelRow::Kind::Heading: {
+        const int32_t textY = row.y + (row.height - 3 - font->LineHeight()) / 2;
+        font->DrawText(image, indent, textY, font->Fit(row.label, width - indent - margin), headingColour);
         image.FillRect(indent, row.y + row.height - 3, width - indent - margin, 1, headingColour);
         break;
+      }
       case PanelRow::Kind::Separator:
         image.FillRect(margin, row.y + row.height / 2, width - 2 * margin, 1, lineColour);
         break;
       case PanelRow::Kind::Control:
         break;
       case PanelRow::Kind::Parameter:
-      case PanelRow::Kind::Missing: {
-        const Rgba colour = row.enabled && row.kind == PanelRow::Kind::Parameter ? textColour : dimColour;
-        DrawText(image, indent, textY, row.label, colour);
-        image.FillRect(labelColumn, row.y + 2, width - labelColumn - margin, rowHeight - 4, fieldColour);
-        DrawText(image, labelColumn + 4, textY, row.value, colour);
+      case PanelRow::Kind::Missing:
+        DrawParameter(image, row, indent);
         break;
-      }
     }
   }
   for (const auto& c : controls) c->Compose(image);

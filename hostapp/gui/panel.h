@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hostapp/gui/control_host.h"
+#include "hostapp/gui/font.h"
 #include "hostapp/services/descriptions.h"
 #include "hostapp/services/nodes.h"
 
@@ -39,9 +40,11 @@ struct PanelRow {
 
 class Panel {
  public:
-  // Asks the node for its description (the module may hide parts of it) and
-  // lays the panel out for the given width; null with a reason on failure.
-  static std::unique_ptr<Panel> Build(host::PluginNode& node, int32_t width, std::string* why);
+  // Asks the node for its description (the module may hide parts of it),
+  // opens the font its text is drawn with and lays the panel out for the
+  // given width; null with a reason on failure.
+  static std::unique_ptr<Panel> Build(host::PluginNode& node, int32_t width, std::string* why,
+                                      const std::string& fontPath = panelFontPath);
 
   const std::vector<PanelRow>& Rows() const { return rows; }
   const std::vector<std::unique_ptr<ControlHost>>& Controls() const { return controls; }
@@ -61,6 +64,9 @@ class Panel {
                    const std::vector<resources::Element>& elements, int32_t depth);
   void AddControl(const resources::Element& element, const HostContainer* properties, const std::string& symbol);
 
+  void DrawParameter(Image& image, const PanelRow& row, int32_t indent) const;
+
+  std::unique_ptr<Font> font;
   std::vector<PanelRow> rows;
   std::vector<std::unique_ptr<ControlHost>> controls;
   std::vector<std::string> problems;

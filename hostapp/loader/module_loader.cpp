@@ -15,7 +15,7 @@ StepResult Fail(const std::string& step, int32_t code, const std::string& words)
 }
 
 std::string ResultWords(int32_t action, int32_t code) {
-  const std::string prefix = "result " + std::to_string(code) + " ";
+  std::string prefix = "result " + std::to_string(code) + " ";
   switch (action) {
     case HOST_ACTION_INIT:
       return code == -3 ? prefix + "(refused: host API version too old or no module path)"
@@ -78,8 +78,9 @@ StepResult ModuleSession::Init(int32_t apiVersion) {
 }
 
 StepResult ModuleSession::LoadResource() {
-  const int32_t code =
-      Call(HOST_ACTION_MESSAGE, reinterpret_cast<void*>(intptr_t{HOST_MSG_RESOURCE}), nullptr, nullptr);
+  // The contract passes a message's id in the first pointer argument.
+  void* message = reinterpret_cast<void*>(intptr_t{HOST_MSG_RESOURCE});  // NOLINT(performance-no-int-to-ptr)
+  const int32_t code = Call(HOST_ACTION_MESSAGE, message, nullptr, nullptr);
   if (code != 1) return Fail("resource message", code, ResultWords(HOST_ACTION_MESSAGE, code));
   return {};
 }

@@ -48,8 +48,10 @@ void PixelSample(int x, int y, int k, int count, double& dx, double& dy) {
   const int rows = (count + columns - 1) / columns;
   const uint64_t h = Mix64((static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32 | static_cast<uint32_t>(y)) ^
                            Mix64(static_cast<uint64_t>(k) + 0x9E3779B97F4A7C15ull));
-  dx = (k % columns + Unit(h)) / columns;
-  dy = (k / columns + Unit(Mix64(h))) / rows;
+  const int column = k % columns;
+  const int row = k / columns;
+  dx = (column + Unit(h)) / columns;
+  dy = (row + Unit(Mix64(h))) / rows;
 }
 
 }  // namespace tess::render

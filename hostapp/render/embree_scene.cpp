@@ -101,14 +101,15 @@ bool EmbreeScene::Build(const std::vector<RenderObject>& objects) {
       return false;
     }
     for (int32_t i = 0; i < o.pointCount; ++i) {
-      vertices[3 * i] = static_cast<float>(o.points[i].x);
-      vertices[3 * i + 1] = static_cast<float>(o.points[i].y);
-      vertices[3 * i + 2] = static_cast<float>(o.points[i].z);
+      float* v = vertices + 3 * static_cast<size_t>(i);
+      v[0] = static_cast<float>(o.points[i].x);
+      v[1] = static_cast<float>(o.points[i].y);
+      v[2] = static_cast<float>(o.points[i].z);
     }
     // A triangle's d equals its c, which is exactly Embree's v3 == v2.
     for (int32_t j = 0; j < o.polygonCount; ++j) {
       const HostPolygon& p = o.polygons[j];
-      unsigned* q = quads + 4 * j;
+      unsigned* q = quads + 4 * static_cast<size_t>(j);
       q[0] = static_cast<unsigned>(p.a);
       q[1] = static_cast<unsigned>(p.b);
       q[2] = static_cast<unsigned>(p.c);

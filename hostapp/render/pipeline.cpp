@@ -46,7 +46,7 @@ BareRayTimes MeasureBareRays(const Scene& scene, const EmbreeScene& embree, cons
         ++t.cameraRays;
         if (h.hit) {
           sink += h.t;
-          if (t.cameraRays % 4 == 0) hits.push_back({camera.Origin() + d * h.t, d});
+          if (t.cameraRays % 4 == 0) hits.emplace_back(camera.Origin() + d * h.t, d);
         }
       }
   t.cameraSeconds = Since(start);
@@ -77,7 +77,7 @@ RenderOutcome RenderScene(const Scene& scene, const RenderSettings& settings, co
   }
   EmbreeScene embree;
   const bool built = embree.Build(objects);
-  outcome.phases.push_back({"build the Embree scene", Since(start)});
+  outcome.phases.emplace_back("build the Embree scene", Since(start));
   if (!built) {
     outcome.error = embree.Error().empty() ? "Embree could not build the scene" : embree.Error();
     return outcome;
@@ -89,7 +89,7 @@ RenderOutcome RenderScene(const Scene& scene, const RenderSettings& settings, co
   const host::AdjacencyRetention keepTables;
   const uint64_t buildsBefore = host::AdjacencyBuilds();
   outcome.error = PrepareShaders(scene, settings.threads);
-  outcome.phases.push_back({"prepare shaders", Since(start)});
+  outcome.phases.emplace_back("prepare shaders", Since(start));
   if (!outcome.error.empty()) return outcome;
 
   try {
@@ -97,11 +97,11 @@ RenderOutcome RenderScene(const Scene& scene, const RenderSettings& settings, co
   } catch (const OutOfMemory& e) {
     outcome.error = e.what();
   }
-  outcome.phases.push_back({"render", outcome.frame.stats.seconds});
+  outcome.phases.emplace_back("render", outcome.frame.stats.seconds);
 
   start = Clock::now();
   FreeShaders(scene);
-  outcome.phases.push_back({"free shaders", Since(start)});
+  outcome.phases.emplace_back("free shaders", Since(start));
   outcome.frame.stats.adjacencyBuilds = host::AdjacencyBuilds() - buildsBefore;
   if (outcome.error.empty() && !embree.Error().empty()) outcome.error = embree.Error();
   if (!outcome.error.empty()) return outcome;

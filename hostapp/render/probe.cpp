@@ -30,7 +30,7 @@ double ReadProbeNumber(const Json& j, const std::string& path) {
     if (text == "inf") return std::numeric_limits<double>::infinity();
     if (text == "-inf") return -std::numeric_limits<double>::infinity();
   }
-  if (!j.is_number()) throw JsonError(path, "expected a number, \"nan\", \"inf\" or \"-inf\"");
+  if (!j.is_number()) throw JsonError(path, R"(expected a number, "nan", "inf" or "-inf")");
   return j.get<double>();
 }
 
@@ -61,7 +61,7 @@ const Channel& FindChannel(const SceneObject& object, const std::string& name, i
     c = &m.normal;
     channel = HOST_CHANNEL_NORMAL;
   } else {
-    throw JsonError("channel", "expected \"color\", \"bump\" or \"normal\"");
+    throw JsonError("channel", R"(expected "color", "bump" or "normal")");
   }
   if (c->shader == nullptr) throw JsonError("channel", "object \"" + object.name + "\" has no " + name + " shader");
   return *c;
@@ -188,7 +188,7 @@ std::string ShadeWithModule(const std::string& scenePath, std::istream& in, std:
   EmbreeScene embree;
   if (!embree.Build(objects)) return embree.Error();
   const EmbreeTracer tracer(embree, objects);
-  const std::string error = PrepareShaders(*read.scene, 1);
+  std::string error = PrepareShaders(*read.scene, 1);
   if (!error.empty()) return error;
   bad = ProbeLines(ProbeWorld{*read.scene, objects, tracer}, in, out, err);
   FreeShaders(*read.scene);

@@ -154,7 +154,7 @@ std::string RenderWithModule(const RenderRequest& r, std::ostream& out, std::ost
                              std::vector<std::pair<std::string, double>>& phases) {
   auto start = Clock::now();
   SceneResult read = ReadScene(r);
-  phases.push_back({"read the scene", Since(start)});
+  phases.emplace_back("read the scene", Since(start));
   if (!read.scene) return read.error;
   WarnAboutDrops(err, *read.scene);
   const RenderSettings settings = SettingsFor(r, *read.scene);
@@ -168,7 +168,7 @@ std::string RenderWithModule(const RenderRequest& r, std::ostream& out, std::ost
   start = Clock::now();
   std::string error = WritePng(r.output, PngBytes(outcome.frame.color, true));
   if (error.empty() && !r.normals.empty()) error = WritePng(r.normals, PngBytes(outcome.frame.normals, false));
-  phases.push_back({"write images", Since(start)});
+  phases.emplace_back("write images", Since(start));
   outcome.phases = phases;
   if (r.stats) {
     PrintStats(out, outcome, settings);
@@ -196,7 +196,7 @@ int RunRender(const RenderRequest& r, std::ostream& out, std::ostream& err) {
   auto start = Clock::now();
   ModuleHost module;
   std::string error = module.Start(r.modulePath);
-  phases.push_back({"start the module", Since(start)});
+  phases.emplace_back("start the module", Since(start));
   if (error.empty()) error = RenderOrReport(r, out, err, phases);
   const std::string finish = module.Finish();
   if (error.empty()) error = finish;

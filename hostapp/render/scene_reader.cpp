@@ -54,7 +54,7 @@ LightSetup ReadLight(const Json& j, const std::string& path) {
     CheckKeys(j, path, {"type", "color", "intensity"});
     light.type = LightSetup::Type::Ambient;
   } else {
-    throw JsonError(Member(path, "type"), "expected \"distant\", \"point\" or \"ambient\"");
+    throw JsonError(Member(path, "type"), R"(expected "distant", "point" or "ambient")");
   }
   light.color = Optional(j, path, "color", light.color, ReadVec);
   light.intensity = Optional(j, path, "intensity", light.intensity, ReadNumber);
@@ -97,7 +97,7 @@ Mesh ReadMesh(const Json& j, const std::string& path, const fs::path& folder, st
   for (const char* key : {"node", "children", "weld"})
     if (j.contains(key)) throw JsonError(Member(path, key), "only with \"file\"");
   if (j.contains("points")) return ReadInlineMesh(j, path);
-  if (!j.contains("primitive")) throw JsonError(path, "expected \"file\", \"primitive\" or \"points\"");
+  if (!j.contains("primitive")) throw JsonError(path, R"(expected "file", "primitive" or "points")");
   const std::string name = ReadString(j["primitive"], Member(path, "primitive"));
   const double size = Optional(j, path, "size", 2.0, ReadNumber);
   const int segments =

@@ -64,8 +64,7 @@ std::unique_ptr<HostSpline> ReadCurve(const Json& j, const std::string& path) {
 }
 
 std::unique_ptr<HostGradient> ReadGradient(const Json& j, const std::string& path) {
-  if (!j.is_array() || j.empty())
-    throw JsonError(path, "expected knots [{\"position\": p, \"color\": [r, g, b]}, ...]");
+  if (!j.is_array() || j.empty()) throw JsonError(path, R"(expected knots [{"position": p, "color": [r, g, b]}, ...])");
   auto gradient = std::make_unique<HostGradient>();
   for (size_t i = 0; i < j.size(); ++i) {
     const std::string at = Item(path, i);

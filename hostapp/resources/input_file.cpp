@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string SizeText(std::uint64_t bytes) {
-  constexpr std::uint64_t mib = 1024 * 1024;
+  constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
   return bytes >= mib ? std::to_string(bytes / mib) + " MB" : std::to_string(bytes) + " bytes";
 }
 

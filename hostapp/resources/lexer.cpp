@@ -101,7 +101,7 @@ class Lexer {
   // not on an empty line after it.
   int LastLine() const { return (!text_.empty() && text_.back() == '\n') ? line_ - 1 : line_; }
 
-  Token Make(TokenKind kind, std::string text, int line) const { return Token{kind, std::move(text), line}; }
+  static Token Make(TokenKind kind, std::string text, int line) { return Token{kind, std::move(text), line}; }
   Token Fail(std::string reason) const { return Make(TokenKind::Error, std::move(reason), line_); }
 
   // Skips whitespace and comments; returns an error reason or an empty string.

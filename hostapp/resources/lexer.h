@@ -13,7 +13,7 @@ namespace tess::resources::detail {
 // Limits that keep hostile input from exhausting memory or the stack.
 constexpr std::size_t maxTokenLength = 1024;
 constexpr int maxNestingDepth = 32;
-constexpr std::uintmax_t maxFileSize = 16u * 1024u * 1024u;
+constexpr std::uintmax_t maxFileSize = std::uintmax_t{16} * 1024 * 1024;
 
 enum class TokenKind { Identifier, Integer, Real, String, Punct, End, Error };
 

@@ -102,7 +102,7 @@ struct Description {
 
   // Depth-first search over the whole tree (groups included).
   const Element* FindBySymbol(std::string_view symbol) const;
-  const Element* FindById(std::int32_t id) const;
+  const Element* FindById(std::int32_t wanted) const;
 };
 
 // --- Parsing text in memory; fileName only labels diagnostics. ---

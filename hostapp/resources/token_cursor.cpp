@@ -51,7 +51,7 @@ void TokenCursor::ExpectKeyword(std::string_view keyword) {
   FailExpected(Peek(), "expected " + std::string(keyword));
 }
 
-void TokenCursor::ExpectEnd() {
+void TokenCursor::ExpectEnd() const {
   if (!AtEnd()) Fail(Peek(), "expected end of file");
 }
 
@@ -70,10 +70,13 @@ Token TokenCursor::ExpectInteger() {
   return Next();
 }
 
+// The parsers fail through their cursor; both failures stay members for them.
+// NOLINTNEXTLINE(readability-convert-member-functions-to-static)
 void TokenCursor::Fail(const Token& at, const std::string& reason) const {
   throw ParseError(at.line, reason);
 }
 
+// NOLINTNEXTLINE(readability-convert-member-functions-to-static)
 void TokenCursor::FailExpected(const Token& at, const std::string& expectation) const {
   Fail(at, at.kind == TokenKind::End ? "unexpected end of file" : expectation);
 }

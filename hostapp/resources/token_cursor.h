@@ -27,7 +27,7 @@ class TokenCursor {
 
   void ExpectPunct(char punct);
   void ExpectKeyword(std::string_view keyword);
-  void ExpectEnd();
+  void ExpectEnd() const;
   Token ExpectIdentifier();
   Token ExpectString();
   Token ExpectInteger();

@@ -5,7 +5,7 @@
 #if !defined(_WIN32)
 #include <spawn.h>
 #include <sys/wait.h>
-extern char** environ;
+extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX leaves it to the program
 #endif
 
 namespace tess::host {

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "host/c4d_host.h"
 #include "hostapp/services/container.h"
@@ -42,7 +43,7 @@ class PluginNode : public ShaderNode {
   const HostPlugin& Plugin() const { return plugin; }
 
  private:
-  explicit PluginNode(const HostPlugin& p) : plugin(p) {}
+  explicit PluginNode(HostPlugin p) : plugin(std::move(p)) {}
   HostPlugin plugin;
   void* instance = nullptr;
 };

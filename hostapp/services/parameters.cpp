@@ -1,5 +1,6 @@
 #include "hostapp/services/parameters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -52,9 +53,7 @@ bool ParseCycle(const Element& e, const std::string& text, int32_t* value) {
     if (entry.symbol == text || entry.label == text) return *value = entry.value, true;
   }
   if (!ParseInt(text, value)) return false;
-  for (const auto& entry : e.cycle)
-    if (entry.value == *value) return true;
-  return false;
+  return std::any_of(e.cycle.begin(), e.cycle.end(), [value](const auto& entry) { return entry.value == *value; });
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ struct HostSpline : tess::host::CustomData {
   // Replaces the knots; they are sorted by x (knots of equal x keep their
   // order and make a step). False, leaving the curve as it was, when a
   // coordinate is not finite.
-  bool SetKnots(std::vector<Knot> knots);
+  bool SetKnots(std::vector<Knot> next);
   // The straight line from (0, 0) to (1, 1) through pointCount evenly spaced
   // knots; false for fewer than 2 or more than maxPresetKnots.
   bool SetLinePreset(int32_t pointCount);

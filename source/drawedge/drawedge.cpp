@@ -93,7 +93,7 @@ Float DrawEdge::CombineEdgeValues(Float running, Float edgeValue) {
   return running * edgeValue;
 }
 
-Vector DrawEdge::ShiftedPoint(const edges::Hit& hit, ChannelData* cd) {
+Vector DrawEdge::ShiftedPoint(const edges::Hit& hit, ChannelData* cd) const {
   Vector point = hit.vd->point;
   if (ChannelOf(cd) == CHANNEL_BUMP) {
     const Float step = bumpStep / 10.0;

@@ -16,15 +16,14 @@ class DrawEdge : public ShaderData {
   Bool GetDEnabling(GeListNode* node, const DescID& id, const HostData* value, Int32 flags,
                     const HostContainer* itemDescription) override;
   Int32 GetRenderInfo(BaseShader* shader) override;
-  INITRENDERRESULT InitRender(BaseShader* shader, const InitRenderStruct& setup) override;
+  INITRENDERRESULT InitRender(BaseShader* node, const InitRenderStruct& setup) override;
   void FreeRender(BaseShader* shader) override;
   Vector Output(BaseShader* shader, ChannelData* cd) override;
 
   // faceNormals: the hit object's face normals when the caller has them.
   virtual Bool EvaluateEdge(Int32 first, Int32 second, Int32 polygon, const HostVector* points,
                             const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
-                            const BaseSelect& selection, Int32 side,
-                            const HostVector* faceNormals = nullptr);
+                            const BaseSelect& selection, Int32 side, const HostVector* faceNormals = nullptr);
   // How the values of several acting edges combine: their product, so lines
   // darken where they meet.
   virtual Float CombineEdgeValues(Float running, Float edgeValue);
@@ -32,7 +31,7 @@ class DrawEdge : public ShaderData {
  protected:
   edges::EdgeRules Rules() const;
   // The point moved for the bump samples and by the linked shader.
-  Vector ShiftedPoint(const edges::Hit& hit, ChannelData* cd);
+  Vector ShiftedPoint(const edges::Hit& hit, ChannelData* cd) const;
 
   Float angleMin = 0.0;
   Float angleMax = 0.0;

@@ -51,8 +51,7 @@ Float FalloffValue(const SplineData* falloff, Float x) {
 
 bool EvaluateEdgeShared(const EdgeRules& rules, Int32 first, Int32 second, Int32 polygon, const HostVector* points,
                         const CPolygon* polygons, const Neighbor& adjacency, const Vector& point, Float& edgeValue,
-                        Vector* bentNormal, const BaseSelect& selection, Int32 side,
-                        const HostVector* faceNormals) {
+                        Vector* bentNormal, const BaseSelect& selection, Int32 side, const HostVector* faceNormals) {
   const bool soft = rules.variant == EdgeVariant::SoftEdge;
   const Vector a = points[first];
   const Float d = Length(LineOffset(a, a - points[second], point));

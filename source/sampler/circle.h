@@ -69,7 +69,7 @@ inline CirclePoint PointOnCircle(double t) {
   using namespace circle_detail;
   // Nearest table point k, and the exact remainder r in [-1/128, 1/128]:
   // below 1/128, k = 0 and r = t; above, t's spacing is fine enough to hold r.
-  const int k = static_cast<int>(t * segments + 0.5);
+  const int k = static_cast<int>(t * segments + 0.5);  // NOLINT(bugprone-incorrect-roundings): t is never negative
   const double r = t - k * (1.0 / segments);
   const double a = turn * r;
   const double a2 = a * a;

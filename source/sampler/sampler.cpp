@@ -1,6 +1,7 @@
 #include "source/sampler/sampler.h"
 
 #include <cmath>
+#include <cstddef>
 
 #include "host/c4d_memory.h"
 #include "source/sampler/circle.h"
@@ -150,7 +151,7 @@ void Sampler::Generate(Float shuffleScale) {
       // Swapping x within a run of m (and y within a column) keeps both the
       // cell and the strip properties while decorrelating the two axes.
       for (Int32 r = 0; r < m; ++r) {
-        SamplePoint* run = samples + r * m;
+        SamplePoint* run = samples + static_cast<std::ptrdiff_t>(r) * m;
         for (Int32 c = 0; c < m; ++c) {
           const Int32 t = RunTarget(m, c, random.Next());
           const double x = run[c].x;

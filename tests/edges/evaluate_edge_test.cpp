@@ -74,8 +74,9 @@ class EvaluateEdge : public EdgeTest {
   }
 
   // Selects the edge numbers of quad 0's sides and turns the selection on in both shaders.
-  void Select(std::vector<int32_t> sides, int32_t mode) {
+  void Select(const std::vector<int32_t>& sides, int32_t mode) {
     std::vector<int32_t> numbers;
+    numbers.reserve(sides.size());
     for (int32_t s : sides) numbers.push_back(edges::EdgeNumber(0, s));
     selection.Assign(numbers);
     selected = true;

@@ -65,8 +65,12 @@ class ModuleHarness : public ::testing::Test {
     if (inits > 0) --inits;
     return c4d_main(HOST_ACTION_END, nullptr, nullptr, nullptr);
   }
-  int32_t Message(intptr_t id) { return c4d_main(HOST_ACTION_MESSAGE, reinterpret_cast<void*>(id), nullptr, nullptr); }
-  int32_t Start() { return c4d_main(HOST_ACTION_START, nullptr, nullptr, nullptr); }
+  // The contract passes a message's id in the first pointer argument.
+  static int32_t Message(intptr_t id) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
+    return c4d_main(HOST_ACTION_MESSAGE, reinterpret_cast<void*>(id), nullptr, nullptr);
+  }
+  static int32_t Start() { return c4d_main(HOST_ACTION_START, nullptr, nullptr, nullptr); }
   // Init, resource and start, as the application does at launch.
   int32_t Launch() {
     EXPECT_EQ(Init(), 1);

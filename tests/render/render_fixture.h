@@ -45,7 +45,7 @@ class RenderTest : public ::testing::Test {
     render::SceneResult r = render::ReadSceneText(text, folder.string(), "test.json");
     return r.error;
   }
-  render::Image8 Render(const render::Scene& scene, int threads, int width = 0, int height = 0) {
+  static render::Image8 Render(const render::Scene& scene, int threads, int width = 0, int height = 0) {
     render::RenderSettings s;
     s.width = width > 0 ? width : scene.image.width;
     s.height = height > 0 ? height : scene.image.height;

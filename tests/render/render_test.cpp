@@ -38,7 +38,9 @@ TEST_F(RenderTest, DrawEdgeOnOneQuadDrawsItsBorderAndLeavesTheInteriorAtItsBackg
     "objects": [{"mesh": {"points": [[-1, -1, 0], [1, -1, 0], [1, 1, 0], [-1, 1, 0]], "polygons": [[0, 1, 2, 3]]},
       "material": {"specular": 0, "color": {"shader": "DrawEdge", "params": {"DRAWEDGE_WIDTH": 0.1, "DRAWEDGE_FALLOFF": [[0, 0], [1, 1]]}}}}]})");
   const render::Image8 image = Render(scene, 2);
-  auto px = [&](int x, int y, int c) { return image.rgb[static_cast<size_t>((y * 64 + x) * 3 + c)]; };
+  auto px = [&](int x, int y, int c) {
+    return image.rgb[(static_cast<size_t>(y) * 64 + static_cast<size_t>(x)) * 3 + static_cast<size_t>(c)];
+  };
   // The quad spans about pixels 14.4 .. 49.6 in both directions.
   for (int y = 20; y < 44; ++y)
     for (int x = 20; x < 44; ++x) ASSERT_EQ(px(x, y, 0) + px(x, y, 1) + px(x, y, 2), 3 * 255) << x << "," << y;

@@ -22,7 +22,7 @@ struct TwoQuads : ::testing::Test {
     objects = MakeRenderObjects(scene);
     ASSERT_TRUE(embree.Build(objects)) << embree.Error();
   }
-  bool Trace(HostVector origin, HostVector direction, double maxDistance, HostHitId skip, HostIntersection& out) {
+  bool Trace(HostVector origin, HostVector direction, double maxDistance, HostHitId skip, HostIntersection& out) const {
     const HostRay ray = MakeRay(origin, direction);
     out = HostIntersection{};
     return tracer.Trace(HostVolumeData{}, ray, maxDistance, skip, &out);

@@ -79,7 +79,7 @@ TEST(MalformedInput, EachFaultNamesFileLineAndReason) {
       {"unterminated block comment", Kind::Symbols, "enum { A };\n/* open\n\n", "f:2: unterminated comment"},
       {"string broken by newline", Kind::Strings, "STRINGTABLE {\n A \"abc\n\"; }", "f:2: unterminated string"},
       {"string cut by end of file", Kind::Strings, "STRINGTABLE { A \"abc\\", "f:1: unterminated string"},
-      {"unknown escape", Kind::Strings, "STRINGTABLE { A \"a\\q\"; }", "f:1: invalid escape sequence"},
+      {"unknown escape", Kind::Strings, R"(STRINGTABLE { A "a\q"; })", "f:1: invalid escape sequence"},
       {"letters in a number", Kind::Description, "CONTAINER X { REAL A {\n MIN 12abc; } }",
        "f:2: invalid number 12abc"},
       {"exponent without digits", Kind::Description, "CONTAINER X { REAL A { MAX 1e; } }", "f:1: invalid number 1e"},

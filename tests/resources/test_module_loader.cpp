@@ -26,7 +26,7 @@ class ModuleFolder : public ::testing::Test {
 
   // relative uses '/'; the path is built component by component, as the loader builds it.
   fs::path Write(const std::string& relative, const std::string& text) {
-    const fs::path file = root_ / "res" / fs::path(relative).make_preferred();
+    fs::path file = root_ / "res" / fs::path(relative).make_preferred();
     std::ofstream(file, std::ios::binary) << text;
     return file;
   }

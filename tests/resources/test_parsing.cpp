@@ -105,7 +105,7 @@ TEST(DescriptionTree, KeepsOrderFlagsAndNesting) {
   ASSERT_EQ(s.accept.size(), 1u);
   EXPECT_EQ(s.FlagText("CUSTOMGUI"), "quoted");
 
-  EXPECT_EQ(d.FindBySymbol("Q"), &inner.children[0]);
+  EXPECT_EQ(d.FindBySymbol("Q"), inner.children.data());
   EXPECT_EQ(d.FindBySymbol(""), nullptr);
   EXPECT_EQ(d.FindBySymbol("Q_A"), nullptr);  // cycle values are not elements
 }

@@ -34,18 +34,20 @@ void ExpectOnePerStrip(const std::vector<double>& values, int n, const char* axi
 
 std::vector<double> Xs(const Sampler& s) {
   std::vector<double> out;
+  out.reserve(static_cast<size_t>(s.GetCount()));
   for (Int32 i = 0; i < s.GetCount(); ++i) out.push_back(s.GetSamples()[i].x);
   return out;
 }
 
 std::vector<double> Ys(const Sampler& s) {
   std::vector<double> out;
+  out.reserve(static_cast<size_t>(s.GetCount()));
   for (Int32 i = 0; i < s.GetCount(); ++i) out.push_back(s.GetSamples()[i].y);
   return out;
 }
 
 void ExpectOnePerCell(const Sampler& s, int m) {
-  std::vector<int> hits(m * m, 0);
+  std::vector<int> hits(static_cast<size_t>(m) * m, 0);
   for (Int32 i = 0; i < s.GetCount(); ++i) {
     const SamplePoint& p = s.GetSamples()[i];
     ++hits[Strip(p.y, m) * m + Strip(p.x, m)];
@@ -311,7 +313,7 @@ TEST_F(SamplerSphere, EveryDirectionIsItsOwnPointsMapping) {
 // alpha = 0.001 against the chi-squared critical value for bins - 1 degrees of
 // freedom; fixed seeds make each outcome deterministic.
 double ChiSquaredOnSphere(Int32 mode, Int32 count, int sets, int bands, int sectors) {
-  std::vector<int> bins(bands * sectors, 0);
+  std::vector<int> bins(static_cast<size_t>(bands) * sectors, 0);
   int total = 0;
   Sampler s(count, 666, mode);
   for (int set = 0; set < sets; ++set) {

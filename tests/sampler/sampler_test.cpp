@@ -34,6 +34,7 @@ std::vector<double> Draws(std::uint32_t seed, int n) {
   RandomGenerator r;
   r.Seed(seed);
   std::vector<double> out;
+  out.reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) out.push_back(r.Next());
   return out;
 }

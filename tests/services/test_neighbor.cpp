@@ -42,7 +42,7 @@ class Table {
   Table(const Table&) = delete;
   Table& operator=(const Table&) = delete;
 
-  bool Init(int32_t points, const std::vector<HostPolygon>& polys) {
+  bool Init(int32_t points, const std::vector<HostPolygon>& polys) const {
     return Api().init(n, points, polys.data(), static_cast<int32_t>(polys.size()), nullptr) != 0;
   }
   std::pair<int32_t, int32_t> Polys(int32_t a, int32_t b) const {
@@ -153,10 +153,10 @@ TEST(Neighbor, MatchesReferenceOnRandomMesh) {
     const HostPolygon& q = polys[static_cast<size_t>(p)];
     std::vector<P> sides{{q.a, q.b}, {q.b, q.c}};
     if (q.c == q.d) {
-      sides.push_back({q.c, q.a});
+      sides.emplace_back(q.c, q.a);
     } else {
-      sides.push_back({q.c, q.d});
-      sides.push_back({q.d, q.a});
+      sides.emplace_back(q.c, q.d);
+      sides.emplace_back(q.d, q.a);
     }
     for (auto [u, v] : sides) {
       if (u == v) continue;

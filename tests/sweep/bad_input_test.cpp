@@ -65,8 +65,8 @@ TEST_F(Sweep, ThreadIndicesPastTheTablesAreEvaluatedAsTheirOwn) {
   EXPECT_EQ(run.exitCode, 0) << run.output;
   const auto out = Lines(run.output);
   ASSERT_EQ(out.size(), 12u) << run.output;
-  for (int channel = 0; channel < 3; ++channel)
-    for (int k = 1; k < 4; ++k) EXPECT_EQ(out[channel * 4 + k], out[channel * 4]) << "thread index " << k;
+  for (size_t channel = 0; channel < 3; ++channel)
+    for (size_t k = 1; k < 4; ++k) EXPECT_EQ(out[channel * 4 + k], out[channel * 4]) << "thread index " << k;
 }
 
 TEST_F(Sweep, DegenerateAndTriplySharedMeshesShadeAndRender) {
@@ -91,9 +91,11 @@ TEST_F(Sweep, TenThousandObjectsFlipTheThreadSlotsAllTheTime) {
   std::ostringstream scene;
   scene << R"({"camera": {"position": [0, 30, 60], "target": [0, 0, 0]}, "objects": [)";
   for (int i = 0; i < 10000; ++i) {
+    const int column = i % 100;
+    const int row = i / 100;
     scene << (i ? "," : "") << R"({"name": "c)" << i
-          << R"(", "mesh": {"primitive": "cube", "size": 0.35}, "position": [)" << (i % 100) * 0.5 - 25 << ", 0, "
-          << (i / 100) * 0.5 - 25 << R"(], "material": {"color": )"
+          << R"(", "mesh": {"primitive": "cube", "size": 0.35}, "position": [)" << column * 0.5 - 25 << ", 0, "
+          << row * 0.5 - 25 << R"(], "material": {"color": )"
           << (i % 2 ? R"({"shader": "DrawEdge", "params": {"DRAWEDGE_WIDTH": 0.05}})" : "[0.8, 0.8, 0.8]")
           << R"(, "normal": {"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.05, "SOFTEDGE_ANGLE_MIN": 10}}}})";
   }

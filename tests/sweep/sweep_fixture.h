@@ -35,7 +35,7 @@ class Sweep : public ::testing::Test {
   }
 
   fs::path Write(const std::string& name, const std::string& text) const {
-    const fs::path path = folder / name;
+    fs::path path = folder / name;
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
     return path;

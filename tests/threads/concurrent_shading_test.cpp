@@ -69,6 +69,7 @@ void ExpectSameOnEveryThread(Shader& shader, HostNode& node, const Mesh& mesh, c
   ASSERT_EQ(shader.InitRender(&s, HostInitRender{}), 0);
   std::vector<std::vector<Vector>> results(threadCount);
   std::vector<std::thread> workers;
+  workers.reserve(threadCount);
   for (int t = 0; t < threadCount; ++t)
     workers.emplace_back([&, t] { results[t] = Shade(shader, node, Records(mesh, &contexts[t], &ray), channel); });
   for (std::thread& w : workers) w.join();

@@ -22,6 +22,7 @@ constexpr int blocksPerThread = 1000;
 std::vector<std::vector<void*>> AllocateOnThreads(const HostMemoryApi& api) {
   std::vector<std::vector<void*>> blocks(threadCount);
   std::vector<std::thread> workers;
+  workers.reserve(threadCount);
   for (int t = 0; t < threadCount; ++t)
     workers.emplace_back([&api, &mine = blocks[t]] {
       for (int k = 0; k < blocksPerThread; ++k) mine.push_back(api.alloc(16 + k % 7, __FILE__, __LINE__));

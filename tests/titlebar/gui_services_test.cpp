@@ -100,7 +100,7 @@ TEST_F(GuiBitmapTest, MissingWrongAndTruncatedFilesFailCleanly) {
   EXPECT_EQ(gui::LoadTiff(folder.string(), -1, image, &why), gui::loadMissing);
   std::ofstream(folder / "text.tif") << "not an image at all";
   EXPECT_EQ(gui::LoadTiff((folder / "text.tif").string(), -1, image, &why), gui::loadUnreadable);
-  std::ofstream(folder / "empty.tif");
+  std::ofstream(folder / "empty.tif").close();
   EXPECT_EQ(gui::LoadTiff((folder / "empty.tif").string(), -1, image, &why), gui::loadUnreadable);
   WriteTiff(folder / "cut.tif", 64, 64);
   fs::resize_file(folder / "cut.tif", fs::file_size(folder / "cut.tif") / 3);

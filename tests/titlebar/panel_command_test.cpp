@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "hostapp/render/image.h"
 
 namespace {
 
@@ -75,6 +82,62 @@ TEST_F(PanelCommandTest, UnknownShaderIsOneErrorLine) {
   const HostRun run = Host("panel nosuchshader");
   EXPECT_NE(run.code, 0);
   EXPECT_NE(run.out.find("error: no shader 'nosuchshader'"), std::string::npos) << run.out;
+}
+
+TEST_F(PanelCommandTest, MissingFontIsOneErrorLine) {
+  const std::string font = (dir / "none.ttf").string();
+  const HostRun run = Host("panel softedge --font " + font + " -o " + (dir / "panel.png").string());
+  EXPECT_NE(run.code, 0);
+  EXPECT_NE(run.out.find("error: the panel's font " + font + ": the font file cannot be opened\n"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("error:"), run.out.rfind("error:")) << run.out;
+  EXPECT_FALSE(fs::exists(dir / "panel.png"));
+}
+
+// Per-channel tolerance of the panel references: antialiased edges may move a
+// few levels with another FreeType; a moved or missing word changes far more.
+constexpr int tolerance = 8;
+constexpr double maxDifferingShare = 0.002;
+
+void ComparePanelWithReference(const std::string& name, const fs::path& image) {
+  const std::string reference = std::string(TESSALINE_PANEL_REFERENCES) + "/" + name + ".png";
+  tess::render::Image8 actual;
+  ASSERT_EQ(tess::render::ReadPng(image.string(), actual), "");
+  const char* update = std::getenv("TESSALINE_UPDATE_REFERENCES");
+  if (update != nullptr && std::string(update) == "1") {
+    ASSERT_EQ(tess::render::WritePng(reference, actual), "");
+    return;
+  }
+  tess::render::Image8 expected;
+  ASSERT_EQ(tess::render::ReadPng(reference, expected), "") << "run with TESSALINE_UPDATE_REFERENCES=1 to make it";
+  ASSERT_EQ(expected.width, actual.width);
+  ASSERT_EQ(expected.height, actual.height);
+  tess::render::Image8 diff{actual.width, actual.height, std::vector<uint8_t>(actual.rgb.size(), 0)};
+  size_t differing = 0;
+  for (size_t i = 0; i < actual.rgb.size(); ++i) {
+    const int d = std::abs(int(actual.rgb[i]) - int(expected.rgb[i]));
+    diff.rgb[i] = static_cast<uint8_t>(std::min(255, d * 8));
+    differing += d > tolerance ? 1 : 0;
+  }
+  if (double(differing) > maxDifferingShare * double(actual.rgb.size())) {
+    const std::string out = std::string(TESSALINE_PANEL_OUTPUT) + "/" + name;
+    fs::copy_file(image, out + ".png", fs::copy_options::overwrite_existing);
+    tess::render::WritePng(out + ".diff.png", diff);
+    ADD_FAILURE() << name << ": " << differing << " channel values differ by more than " << tolerance << "; see " << out
+                  << ".png and .diff.png";
+  }
+}
+
+TEST_F(PanelCommandTest, PanelsMatchTheirReferencesAtANarrowAndAWideWidth) {
+  for (const auto& [shader, width] :
+       {std::pair<std::string, int>{"softedge", 260}, {"softedge", 560}, {"drawedge", 260}, {"drawedge", 560}}) {
+    const std::string name = "panel_" + shader + "_" + std::to_string(width);
+    SCOPED_TRACE(name);
+    const fs::path image = dir / (name + ".png");
+    const HostRun run = Host("panel " + shader + " --width " + std::to_string(width) + " -o " + image.string());
+    ASSERT_EQ(run.code, 0) << run.out;
+    ComparePanelWithReference(name, image);
+  }
 }
 
 }  // namespace
