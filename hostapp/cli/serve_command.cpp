@@ -45,9 +45,7 @@ std::string Serve(const ServeRequest& request) {
   auto previousTerm = std::signal(SIGTERM, OnInterrupt);
   std::atomic<bool> finished{false};
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(request.stopAfterSeconds);
-  const auto timeIsUp = [&] {
-    return request.stopAfterSeconds > 0 && std::chrono::steady_clock::now() >= deadline;
-  };
+  const auto timeIsUp = [&] { return request.stopAfterSeconds > 0 && std::chrono::steady_clock::now() >= deadline; };
   std::thread watcher([&] {
     while (!interrupted && !finished && !timeIsUp()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     server->Stop();
@@ -95,8 +93,9 @@ CommandRunner AddServeCommand(CLI::App& app, const CommonOptions& common) {
   cmd->add_flag("--open", request->open, "Open the address in the desktop's browser");
   cmd->add_option("--static", request->options.staticDir,
                   "Serve the page from this folder (default: web/ next to tessaline-host)");
-  cmd->add_option("--stop-after", request->stopAfterSeconds,
-                  "Stop by itself after this many seconds (0: only on Ctrl+C), so that a script's server cannot outlive it")
+  cmd->add_option(
+         "--stop-after", request->stopAfterSeconds,
+         "Stop by itself after this many seconds (0: only on Ctrl+C), so that a script's server cannot outlive it")
       ->check(CLI::Range(0, 1 << 30));
   cmd->add_option("--threads", request->options.threads, "Render threads (default: one per core)")
       ->check(CLI::Range(1, render::maxThreads));

@@ -59,7 +59,7 @@ struct SceneObject {
   Mesh mesh;  // world space
   bool smooth = false;
   Material material;
-  std::unique_ptr<HostObject> host;  // carries the tags
+  std::unique_ptr<HostObject> host;        // carries the tags
   std::optional<MeshFileReport> meshFile;  // a mesh read from a file: how it was read and welded
 };
 
