@@ -252,6 +252,13 @@ bool IsPlyType(const std::string& type) {
   return std::find_if(std::begin(types), std::end(types), [&](const char* t) { return type == t; }) != std::end(types);
 }
 
+// Comments and the properties of an element: lines that need no check of their own.
+bool IsPlyDeclaration(const std::vector<std::string>& w, bool inElement) {
+  if (!w.empty() && (w[0] == "comment" || w[0] == "obj_info")) return true;
+  if (!inElement || w.empty() || w[0] != "property") return false;
+  return (w.size() == 3 && IsPlyType(w[1])) || (w.size() == 5 && w[1] == "list" && IsPlyType(w[2]) && IsPlyType(w[3]));
+}
+
 std::string CheckPlyHeader(const std::string& path, std::uintmax_t size) {
   std::ifstream in(path, std::ios::binary);
   std::string header(65536, '\0');
@@ -273,18 +280,13 @@ std::string CheckPlyHeader(const std::string& path, std::uintmax_t size) {
       if (w.size() != 3 || w[2] != "1.0" || (w[0] != "format") ||
           (w[1] != "ascii" && w[1] != "binary_little_endian" && w[1] != "binary_big_endian"))
         return refuse("expected \"format ascii 1.0\" or a binary format");
-    } else if (!w.empty() && (w[0] == "comment" || w[0] == "obj_info")) {
+    } else if (IsPlyDeclaration(w, inElement)) {
       continue;
     } else if (w.size() == 3 && w[0] == "element") {
       if (w[2].empty() || w[2].size() > 12 || w[2].find_first_not_of("0123456789") != std::string::npos)
         return refuse("an element count must be a whole number");
       elements += std::stoull(w[2]);
       inElement = true;
-    } else if (w.size() == 3 && w[0] == "property" && inElement && IsPlyType(w[1])) {
-      continue;
-    } else if (w.size() == 5 && w[0] == "property" && w[1] == "list" && inElement && IsPlyType(w[2]) &&
-               IsPlyType(w[3])) {
-      continue;
     } else if (line == "end_header") {
       if (elements > size)
         return path + ": the PLY header announces " + std::to_string(elements) + " elements, more than the file's " +

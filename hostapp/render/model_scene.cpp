@@ -30,6 +30,7 @@ struct Box {
   Vec Centre() const { return (lo + hi) * 0.5; }
 };
 
+// NOLINTNEXTLINE(bugprone-exception-escape): its moves move a Json, which does not throw
 struct Part {
   std::string name;
   Json node;  // null: the whole file
@@ -103,7 +104,7 @@ Json Material(const ModelSceneOptions& options, double diagonal, const Rounding&
 std::vector<std::string> Keys(const Json& j) {
   std::vector<std::string> keys;
   for (const char* head : {"name", "type", "shader", "file", "node", "primitive"})
-    if (j.contains(head)) keys.push_back(head);
+    if (j.contains(head)) keys.emplace_back(head);
   for (const auto& item : j.items())
     if (std::find(keys.begin(), keys.end(), item.key()) == keys.end()) keys.push_back(item.key());
   return keys;

@@ -22,7 +22,7 @@ struct ProbeWorld {
 };
 
 // Longer lines are refused, and the input is read no further.
-constexpr size_t maxProbeLineBytes = 1024 * 1024;
+constexpr size_t maxProbeLineBytes = size_t{1024} * 1024;
 
 // Evaluates JSON lines until the end of input; returns how many were bad.
 int ProbeLines(const ProbeWorld& world, std::istream& in, std::ostream& out, std::ostream& err);

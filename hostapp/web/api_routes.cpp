@@ -200,7 +200,7 @@ int64_t IntegerOf(const Json& value, const std::string& name, int64_t min, int64
 }
 
 int64_t QueryInteger(const httplib::Request& req, const std::string& name, int64_t min, int64_t max) {
-  const std::string text = req.get_param_value(name.c_str());
+  const std::string text = req.get_param_value(name);
   const auto refuse = [&] {
     return ApiError(400, name + ": expected a whole number, got \"" + render::Printable(text.substr(0, 40)) + "\"");
   };

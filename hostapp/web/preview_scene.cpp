@@ -194,7 +194,7 @@ void PreviewScene::SetParameters(size_t object, Slot slot, const Json& body) {
       throw ApiError(400, "symbol: expected a parameter's symbol or id");
     params[symbol.is_string() ? symbol.get<std::string>() : std::to_string(symbol.get<int64_t>())] = body["value"];
   } else {
-    throw ApiError(400, "expected \"symbol\" and \"value\", or \"params\"");
+    throw ApiError(400, R"(expected "symbol" and "value", or "params")");
   }
   // Values refused part way leave none of the request's values behind.
   const HostContainer before = node.container;

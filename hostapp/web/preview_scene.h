@@ -46,7 +46,7 @@ class PreviewScene {
   Json Save(int width, int height, int samples) const;
 
  private:
-  PreviewScene() = default;
+  PreviewScene() = default;  // NOLINT(bugprone-exception-escape): its members' constructors do not throw
   render::Channel& ChannelAt(size_t object, Slot slot) const;
   host::ShaderNode* NodeFor(size_t object, Slot slot, const std::string& name);
 

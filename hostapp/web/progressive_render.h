@@ -60,7 +60,7 @@ class ProgressiveRender {
   };
 
   // Builds the ray-tracing scene once: edits change shaders, never geometry.
-  ProgressiveRender(const render::Scene& scene, int threads, Listener listener);
+  ProgressiveRender(const render::Scene& s, int threadCount, Listener l);
   ~ProgressiveRender();
   ProgressiveRender(const ProgressiveRender&) = delete;
   ProgressiveRender& operator=(const ProgressiveRender&) = delete;

@@ -105,7 +105,7 @@ void ServeStatic(const ServerState& state, const httplib::Request& req, httplib:
     res.set_header("Set-Cookie", std::string(cookieName) + "=" + state.token + "; HttpOnly; SameSite=Strict; Path=/");
   }
   res.set_header("Cache-Control", "no-store");
-  res.set_content(bytes, ContentType(name).c_str());
+  res.set_content(bytes, ContentType(name));
 }
 
 void ServeManual(ServerState& state, httplib::Response& res) {

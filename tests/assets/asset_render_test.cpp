@@ -19,7 +19,7 @@ std::string Scene(const std::string& meshKeys, const std::string& material) {
 }
 
 std::string File(const std::string& name) {
-  return "\"file\": \"" + data + "/" + name + "\"";
+  return R"("file": ")" + data + "/" + name + "\"";
 }
 
 // Both shaders at once (Draw Edge in colour, Soft Edge's edge method in the

@@ -157,18 +157,16 @@ TEST(ModelImport, FbxAxesAndUnitAreApplied) {
   ExpectPoint(metres.model->nodes[1].mesh.points[0], -1, -1, -1);
   EXPECT_EQ(metres.model->frame, "");
 
-  const std::string unit = "\"UnitScaleFactor\", \"double\", \"Number\", \"\", 100";
+  const std::string unit = R"("UnitScaleFactor", "double", "Number", "", 100)";
   const ModelResult cm =
-      ReadModel(Write("cm.fbx", Replace(fbx, unit, "\"UnitScaleFactor\", \"double\", \"Number\", \"\", 1")));
+      ReadModel(Write("cm.fbx", Replace(fbx, unit, R"("UnitScaleFactor", "double", "Number", "", 1)")));
   ASSERT_NE(cm.model, nullptr) << cm.error;
   ExpectPoint(cm.model->nodes[1].mesh.points[0], -0.01, -0.01, -0.01);
 
   // z up, -y to the front (3ds Max's frame): (x, y, z) to (x, z, -y).
-  std::string zUp =
-      Replace(fbx, "\"UpAxis\", \"int\", \"Integer\", \"\", 1", "\"UpAxis\", \"int\", \"Integer\", \"\", 2");
-  zUp = Replace(zUp, "\"FrontAxis\", \"int\", \"Integer\", \"\", 2", "\"FrontAxis\", \"int\", \"Integer\", \"\", 1");
-  zUp = Replace(zUp, "\"FrontAxisSign\", \"int\", \"Integer\", \"\", 1",
-                "\"FrontAxisSign\", \"int\", \"Integer\", \"\", -1");
+  std::string zUp = Replace(fbx, R"("UpAxis", "int", "Integer", "", 1)", R"("UpAxis", "int", "Integer", "", 2)");
+  zUp = Replace(zUp, R"("FrontAxis", "int", "Integer", "", 2)", R"("FrontAxis", "int", "Integer", "", 1)");
+  zUp = Replace(zUp, R"("FrontAxisSign", "int", "Integer", "", 1)", R"("FrontAxisSign", "int", "Integer", "", -1)");
   const ModelResult z = ReadModel(Write("zup.fbx", zUp));
   ASSERT_NE(z.model, nullptr) << z.error;
   ExpectPoint(z.model->nodes[1].mesh.points[0], -1, -1, 1);

@@ -23,6 +23,7 @@ const HostNeighborApi& Api() {
 // i + 1 to count + 2 + i.
 std::vector<HostPolygon> Strip(int32_t count) {
   std::vector<HostPolygon> polys;
+  polys.reserve(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) polys.push_back({i, i + 1, count + 2 + i, count + 1 + i});
   return polys;
 }
@@ -33,7 +34,7 @@ struct Handle {
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
 
-  bool Init(int32_t points, const std::vector<HostPolygon>& polys) {
+  bool Init(int32_t points, const std::vector<HostPolygon>& polys) const {
     return Api().init(n, points, polys.data(), static_cast<int32_t>(polys.size()), nullptr) != 0;
   }
   P Polys(int32_t a, int32_t b) const {

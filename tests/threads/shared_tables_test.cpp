@@ -97,6 +97,7 @@ class SharedTables : public EdgeTest {
     ASSERT_EQ(shader.InitRender(&s, HostInitRender{}), 0);
     std::vector<std::vector<Vector>> results(threadCount);
     std::vector<std::thread> workers;
+    workers.reserve(threadCount);
     for (int t = 0; t < threadCount; ++t)
       workers.emplace_back([&, t] {
         const int shift = t * 37;

@@ -25,7 +25,7 @@ using WebAccess = WebTest;
 TEST_F(WebAccess, EveryRequestNeedsTheRunsToken) {
   EXPECT_EQ(client->Get("/api/scene")->status, 403);
   EXPECT_EQ(client->Get("/?token=0123")->status, 403);
-  EXPECT_EQ(client->Get(("/api/scene?token=" + std::string(token.size(), '0')).c_str())->status, 403);
+  EXPECT_EQ(client->Get("/api/scene?token=" + std::string(token.size(), '0'))->status, 403);
   EXPECT_EQ(client->Post("/api/view", R"({"width": 100, "height": 100})", "application/json")->status, 403);
   const Json refused = Json::parse(client->Get("/app.js")->body);
   EXPECT_EQ(refused["error"], "missing or wrong token");
@@ -51,13 +51,12 @@ TEST_F(WebAccess, ThePageCarriesTheTokenAndSetsItsCookie) {
 TEST_F(WebAccess, CrossOriginRequestsAreRefused) {
   const std::string self = "http://127.0.0.1:" + std::to_string(server->Port());
   const std::string body = R"({"width": 80, "height": 40})";
-  EXPECT_EQ(client->Post(WithToken("/api/view").c_str(), {{"Origin", "http://evil.example"}}, body, "application/json")
-                ->status,
+  EXPECT_EQ(client->Post(WithToken("/api/view"), {{"Origin", "http://evil.example"}}, body, "application/json")->status,
             403);
-  EXPECT_EQ(client->Post(WithToken("/api/view").c_str(), {{"Origin", "null"}}, body, "application/json")->status, 403);
-  EXPECT_EQ(client->Get(WithToken("/api/scene").c_str(), {{"Sec-Fetch-Site", "cross-site"}})->status, 403);
-  EXPECT_EQ(client->Options(WithToken("/api/view").c_str())->status, 403);
-  EXPECT_EQ(client->Post(WithToken("/api/view").c_str(), {{"Origin", self}}, body, "application/json")->status, 200);
+  EXPECT_EQ(client->Post(WithToken("/api/view"), {{"Origin", "null"}}, body, "application/json")->status, 403);
+  EXPECT_EQ(client->Get(WithToken("/api/scene"), {{"Sec-Fetch-Site", "cross-site"}})->status, 403);
+  EXPECT_EQ(client->Options(WithToken("/api/view"))->status, 403);
+  EXPECT_EQ(client->Post(WithToken("/api/view"), {{"Origin", self}}, body, "application/json")->status, 200);
 }
 
 using WebScene = WebTest;
@@ -116,8 +115,8 @@ TEST_F(WebScene, RefusedValuesChangeNothing) {
 
 TEST_F(WebScene, MalformedRequestsGetTheirStatusAndAMessage) {
   const auto status = [](const httplib::Result& r) { return r ? r->status : -1; };
-  EXPECT_EQ(status(client->Post(WithToken("/api/param").c_str(), "{\"object\": 2,", "application/json")), 400);
-  EXPECT_EQ(status(client->Post(WithToken("/api/param").c_str(), "[1, 2]", "application/json")), 400);
+  EXPECT_EQ(status(client->Post(WithToken("/api/param"), "{\"object\": 2,", "application/json")), 400);
+  EXPECT_EQ(status(client->Post(WithToken("/api/param"), "[1, 2]", "application/json")), 400);
   EXPECT_EQ(status(Post("/api/param", Edit(99, "SOFTEDGE_RADIUS", 1))), 404);
   EXPECT_EQ(status(Post("/api/param", Edit(-1, "SOFTEDGE_RADIUS", 1))), 400);
   EXPECT_EQ(status(Post("/api/param", Edit(softEdges, "SOFTEDGE_RADUIS", 1))), 404);
@@ -129,11 +128,11 @@ TEST_F(WebScene, MalformedRequestsGetTheirStatusAndAMessage) {
   EXPECT_EQ(status(Post("/api/view", {{"width", 8}, {"height", 100}})), 400);
   EXPECT_EQ(status(Post("/api/channel", {{"object", 2}, {"channel", "normal"}, {"shader", "noise"}})), 400);
   EXPECT_EQ(status(Get("/api/nothing")), 404);
-  EXPECT_EQ(status(client->Delete(WithToken("/api/scene").c_str())), 405);
-  EXPECT_EQ(status(client->Post(WithToken("/api/param").c_str(), std::string(2 << 20, ' '), "application/json")), 413);
+  EXPECT_EQ(status(client->Delete(WithToken("/api/scene"))), 405);
+  EXPECT_EQ(status(client->Post(WithToken("/api/param"), std::string(2 << 20, ' '), "application/json")), 413);
   // Nesting deep enough to overflow a recursive parser's stack is refused before parsing.
   const std::string deep = "{\"a\": " + std::string(100000, '[') + std::string(100000, ']') + "}";
-  const auto nested = client->Post(WithToken("/api/param").c_str(), deep, "application/json");
+  const auto nested = client->Post(WithToken("/api/param"), deep, "application/json");
   ASSERT_TRUE(nested);
   EXPECT_EQ(nested->status, 400);
   EXPECT_NE(nested->body.find("nested deeper than"), std::string::npos);
@@ -223,10 +222,10 @@ TEST_F(WebRender, PassesGrowFromAQuarterSizeSampleToTheFullImage) {
   std::thread edit([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     httplib::Client other("127.0.0.1", server->Port());
-    other.Post(WithToken("/api/param").c_str(), Edit(softEdges, "SOFTEDGE_RADIUS", 0.4).dump(), "application/json");
+    other.Post(WithToken("/api/param"), Edit(softEdges, "SOFTEDGE_RADIUS", 0.4).dump(), "application/json");
   });
   // Reads the stream until the edit's generation has its final pass.
-  client->Get(WithToken("/api/events").c_str(), [&](const char* data, size_t size) {
+  client->Get(WithToken("/api/events"), [&](const char* data, size_t size) {
     buffer.append(data, size);
     for (size_t end = buffer.find("\n\n"); end != std::string::npos; end = buffer.find("\n\n")) {
       const std::string event = buffer.substr(0, end);

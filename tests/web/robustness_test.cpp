@@ -81,11 +81,11 @@ TEST_F(WebRobustness, ThousandsOfRandomRequestsLeaveAWorkingServer) {
       switch (make.Below(4)) {
         case 0:
           // The event stream never ends by itself: the tests of passes read it.
-          return path == "/api/events" ? client->Delete(target.c_str()) : client->Get(target.c_str());
+          return path == "/api/events" ? client->Delete(target) : client->Get(target);
         case 1:
-          return client->Delete(target.c_str());
+          return client->Delete(target);
         default:
-          return client->Post(target.c_str(), make.Body(), make.Below(2) == 0 ? "application/json" : "text/plain");
+          return client->Post(target, make.Body(), make.Below(2) == 0 ? "application/json" : "text/plain");
       }
     };
     const httplib::Result r = send();

@@ -70,12 +70,12 @@ class WebTest : public ::testing::Test {
   std::string WithToken(const std::string& path) const {
     return path + (path.find('?') == std::string::npos ? "?" : "&") + "token=" + token;
   }
-  httplib::Result Get(const std::string& path) { return client->Get(WithToken(path).c_str()); }
+  httplib::Result Get(const std::string& path) { return client->Get(WithToken(path)); }
   httplib::Result Post(const std::string& path, const Json& body) {
-    return client->Post(WithToken(path).c_str(), body.dump(), "application/json");
+    return client->Post(WithToken(path), body.dump(), "application/json");
   }
   // The answer's JSON after checking its status.
-  Json Expect(const httplib::Result& r, int status) {
+  static Json Expect(const httplib::Result& r, int status) {
     EXPECT_TRUE(r) << "no answer";
     if (!r) return Json();
     EXPECT_EQ(r->status, status) << r->body;
