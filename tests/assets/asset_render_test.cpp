@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "hostapp/render/render_run.h"
 #include "tests/render/render_fixture.h"
 
@@ -135,7 +137,8 @@ class RenderModel : public ::testing::Test {
   void SetUp() override {
     // CTest runs the tests of this fixture side by side: a folder each.
     folder = fs::temp_directory_path() /
-             ("tessaline-render-model-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+             ("tessaline-render-model-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+              "-" + std::to_string(::getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder / "scenes");
   }

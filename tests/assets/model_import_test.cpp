@@ -1,6 +1,7 @@
 // Files through Assimp: node trees and transforms, the node a scene names,
 // axes and units, polygons of more than four corners, and files refused.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -28,7 +29,7 @@ std::string Text(const std::string& path) {
 // A file in a fresh temporary folder of the test.
 std::string Write(const std::string& name, const std::string& text) {
   // CTest runs these tests side by side: a folder each.
-  const fs::path folder = fs::temp_directory_path() / "tessaline-assets-test" /
+  const fs::path folder = fs::temp_directory_path() / ("tessaline-assets-test-" + std::to_string(::getpid())) /
                           ::testing::UnitTest::GetInstance()->current_test_info()->name();
   fs::create_directories(folder);
   const fs::path path = folder / name;

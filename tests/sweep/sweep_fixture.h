@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -25,7 +26,8 @@ class Sweep : public ::testing::Test {
  protected:
   Sweep() {
     folder = fs::temp_directory_path() /
-             ("tessaline-sweep-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+             ("tessaline-sweep-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+              std::to_string(::getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder);
   }
