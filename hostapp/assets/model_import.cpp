@@ -299,6 +299,23 @@ std::string CheckPlyHeader(const std::string& path, std::uintmax_t size) {
   return path + ": the PLY header has no end_header line in its first 64 KB";
 }
 
+// Assimp allocates what a binary glTF's chunk headers announce before it
+// reads them, gigabytes for a few bad bytes: each chunk must fit in the file.
+std::string CheckGlbChunks(const std::string& path, std::ifstream& in, std::uintmax_t size) {
+  std::uintmax_t at = 12;
+  for (int chunk = 0; chunk < 2 && at < size; ++chunk) {
+    unsigned char header[8] = {};
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(at));
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    const std::uintmax_t length = header[0] | header[1] << 8 | header[2] << 16 | std::uintmax_t{header[3]} << 24;
+    if (in.gcount() != sizeof header || at + 8 + length > size)
+      return path + ": a chunk of this binary glTF file is longer than the file";
+    at += 8 + (length + 3) / 4 * 4;
+  }
+  return {};
+}
+
 // When the importer of a file's extension turns the file down, Assimp tries
 // every other importer on it, and some of those take gigabytes and seconds
 // over a small file of another kind. So a file whose first bytes are not what
@@ -316,6 +333,7 @@ std::string CheckSignature(const std::string& path, const std::string& extension
   if (extension == ".glb") {
     if (head.size() < 12 || head.compare(0, 4, "glTF") != 0 || word(4) != 2 || word(8) != size)
       return path + ": not a binary glTF 2 file (it must begin with \"glTF\", version 2 and the file's length)";
+    return CheckGlbChunks(path, in, size);
   } else if (extension == ".gltf") {
     const size_t start = head.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;  // a UTF-8 byte order mark
     const size_t first = head.find_first_not_of(" \t\r\n", start);

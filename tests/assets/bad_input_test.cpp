@@ -23,6 +23,15 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
+// A binary glTF whose header gives the file's true length but whose JSON
+// chunk claims nearly 4 GB.
+std::string LongChunkGlb() {
+  std::string glb("glTF\x02\0\0\0\0\0\0\0\xF5\xFF\xFF\xFFJSON{}", 22);
+  glb.resize(64, ' ');
+  glb[8] = static_cast<char>(glb.size());
+  return glb;
+}
+
 struct Case {
   std::string name;  // the file, written into the test's folder
   std::string content;
@@ -41,6 +50,7 @@ TEST_F(Sweep, ModelFilesThatAreNotWhatTheyClaimOrHoldNothingAreRefused) {
       {"stl.ply", stl, ": not a PLY file (it must begin with the line \"ply\")"},
       {"stl.gltf", stl, ": not a glTF file (JSON that begins with {)"},
       {"stl.glb", stl, ": not a binary glTF 2 file"},
+      {"long-chunk.glb", LongChunkGlb(), ": a chunk of this binary glTF file is longer than the file"},
       {"stl.dae", stl, ": not a COLLADA file (no <COLLADA> element at its start)"},
       {"stl.fbx", stl, ": not an FBX file"},
       {"text.stl", "this is no mesh\n", ": Failed to determine STL storage representation"},
