@@ -333,7 +333,8 @@ std::string CheckSignature(const std::string& path, const std::string& extension
   if (extension == ".glb") {
     if (head.size() < 12 || head.compare(0, 4, "glTF") != 0 || word(4) != 2 || word(8) != size)
       return path + ": not a binary glTF 2 file (it must begin with \"glTF\", version 2 and the file's length)";
-    return CheckGlbChunks(path, in, size);
+    std::string chunks = CheckGlbChunks(path, in, size);
+    if (!chunks.empty()) return chunks;
   } else if (extension == ".gltf") {
     const size_t start = head.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;  // a UTF-8 byte order mark
     const size_t first = head.find_first_not_of(" \t\r\n", start);
