@@ -12,7 +12,7 @@ constexpr size_t keptPasses = 8;
 
 }  // namespace
 
-std::vector<PassSpec> PassesFor(int width, int height) {
+std::vector<PassPlan> PassesFor(int width, int height) {
   // A quarter of the pixels' sides is a sixteenth of the work: the first
   // image after an edit comes in a few tens of milliseconds.
   return {{std::max(1, width / 4), std::max(1, height / 4), 1},
@@ -117,19 +117,19 @@ void ProgressiveRender::RunGeneration(const Job& job) {
     if (listener.error) listener.error(job.generation, error);
     return;
   }
-  const std::vector<PassSpec> passes = PassesFor(job.width, job.height);
+  const std::vector<PassPlan> passes = PassesFor(job.width, job.height);
   for (int i = 0; i < static_cast<int>(passes.size()) && RunPass(job, passes, i); ++i) {
   }
   std::lock_guard<std::mutex> lock(preparation);
   render::FreeShaders(scene);
 }
 
-bool ProgressiveRender::RunPass(const Job& job, const std::vector<PassSpec>& passes, int index) {
-  const PassSpec& spec = passes[static_cast<size_t>(index)];
+bool ProgressiveRender::RunPass(const Job& job, const std::vector<PassPlan>& passes, int index) {
+  const PassPlan& plan = passes[static_cast<size_t>(index)];
   render::RenderSettings settings;
-  settings.width = spec.width;
-  settings.height = spec.height;
-  settings.samples = spec.samples;
+  settings.width = plan.width;
+  settings.height = plan.height;
+  settings.samples = plan.samples;
   settings.threads = threads;
   settings.control = &control;
   control.tilesDone = 0;  // before the pass number, so progress never shows the last pass's count
@@ -141,7 +141,7 @@ bool ProgressiveRender::RunPass(const Job& job, const std::vector<PassSpec>& pas
   pass.generation = job.generation;
   pass.index = index;
   pass.count = static_cast<int>(passes.size());
-  pass.spec = spec;
+  pass.plan = plan;
   pass.png = std::make_shared<const std::string>(render::EncodePng(render::ToBytes(frame.color, true)));
   pass.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - job.requested).count();
   Keep(pass);

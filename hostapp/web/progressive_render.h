@@ -26,20 +26,20 @@ namespace tess::web {
 
 using Clock = std::chrono::steady_clock;
 
-struct PassSpec {
+struct PassPlan {
   int width = 0;
   int height = 0;
   int samples = 1;
 };
 
 // The passes of one generation for a view of the given size.
-std::vector<PassSpec> PassesFor(int width, int height);
+std::vector<PassPlan> PassesFor(int width, int height);
 
 struct Pass {
   uint64_t generation = 0;
   int index = 0;
   int count = 0;
-  PassSpec spec;
+  PassPlan plan;
   double milliseconds = 0.0;  // from the request that started the generation
   std::shared_ptr<const std::string> png;
   bool Final() const { return index + 1 == count; }
@@ -92,7 +92,7 @@ class ProgressiveRender {
   };
   void Loop();
   void RunGeneration(const Job& job);
-  bool RunPass(const Job& job, const std::vector<PassSpec>& passes, int index);
+  bool RunPass(const Job& job, const std::vector<PassPlan>& passes, int index);
   void Keep(Pass pass);
 
   const render::Scene& scene;

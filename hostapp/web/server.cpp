@@ -187,9 +187,9 @@ Json PassJson(const Pass& pass) {
   return {{"generation", pass.generation},
           {"pass", pass.index},
           {"passes", pass.count},
-          {"width", pass.spec.width},
-          {"height", pass.spec.height},
-          {"samples", pass.spec.samples},
+          {"width", pass.plan.width},
+          {"height", pass.plan.height},
+          {"samples", pass.plan.samples},
           {"final", pass.Final()},
           {"ms", std::lround(pass.milliseconds)},
           {"url", url}};

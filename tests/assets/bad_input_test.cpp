@@ -4,24 +4,12 @@
 #include <sstream>
 
 #include "tests/sweep/sweep_fixture.h"
+#include "tests/assets/asset_text.h"
 
 namespace tess::test {
 namespace {
 
 const std::string data = TESSALINE_ASSETS;
-
-std::string Text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
 
 // A binary glTF whose header gives the file's true length but whose JSON
 // chunk claims nearly 4 GB.

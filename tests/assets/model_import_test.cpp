@@ -11,20 +11,16 @@
 
 #include "hostapp/assets/model_import.h"
 #include "hostapp/render/mesh_file.h"
+#include "tests/assets/asset_text.h"
 
 namespace tess::assets {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Replace;
+using test::Text;
 
 const std::string data = TESSALINE_ASSETS;
-
-std::string Text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // A file in a fresh temporary folder of the test.
 std::string Write(const std::string& name, const std::string& text) {
@@ -35,12 +31,6 @@ std::string Write(const std::string& name, const std::string& text) {
   const fs::path path = folder / name;
   std::ofstream(path, std::ios::binary) << text;
   return path.string();
-}
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 void ExpectPoint(const HostVector& p, double x, double y, double z) {

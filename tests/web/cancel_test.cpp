@@ -128,7 +128,7 @@ TEST_F(ProgressiveRenderTest, EditsBetweenStopsShowInTheLastPass) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 40)(random)));
   }
   const Pass last = FinalPass(generation);
-  EXPECT_EQ(last.spec.width, width);
+  EXPECT_EQ(last.plan.width, width);
   preview->Stop();
   ASSERT_NE(last.png, nullptr);
   EXPECT_TRUE(*last.png == PlainRender()) << "the last pass differs from a plain render of the edited scene";
