@@ -82,7 +82,8 @@ CommandRunner AddServeCommand(CLI::App& app, const CommonOptions& common) {
   auto request = std::make_shared<ServeRequest>();
   CLI::App* cmd = app.add_subcommand(
       "serve",
-      "Preview a scene (without one, the built-in demo scene) in the browser: progressive renders, the shaders' "
+      "Preview a scene or a mesh file (without either, the built-in demo scene) in the browser: progressive renders, "
+      "the shaders' "
       "panels with their title bars, edits and Save. Prints the address to open, with its access token.");
   cmd->add_option("scene", request->options.scenePath,
                   "Scene file (JSON), or a mesh file to preview as render frames it");
