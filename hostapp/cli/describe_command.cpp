@@ -6,8 +6,8 @@
 
 #include "hostapp/cli/commands.h"
 #include "hostapp/loader/launch.h"
-#include "hostapp/render/nearest_names.h"
-#include "hostapp/render/shader_reader.h"
+#include "hostapp/scene/nearest_names.h"
+#include "hostapp/scene/shader_reader.h"
 #include "hostapp/services/nodes.h"
 #include "hostapp/services/parameters.h"
 #include "hostapp/services/services.h"

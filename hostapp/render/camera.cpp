@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 namespace {

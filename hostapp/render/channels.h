@@ -3,7 +3,7 @@
 #ifndef TESSALINE_HOSTAPP_RENDER_CHANNELS_H
 #define TESSALINE_HOSTAPP_RENDER_CHANNELS_H
 
-#include "hostapp/render/scene.h"
+#include "hostapp/scene/scene.h"
 
 namespace tess::render {
 

@@ -5,7 +5,7 @@
 
 #include "hostapp/render/camera.h"
 #include "hostapp/render/out_of_memory.h"
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 #include "hostapp/services/shared_adjacency.h"
 
 namespace tess::render {

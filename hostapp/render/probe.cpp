@@ -9,14 +9,14 @@
 #include <ostream>
 
 #include "hostapp/render/channels.h"
-#include "hostapp/render/json_access.h"
-#include "hostapp/render/json_limits.h"
+#include "hostapp/scene/json_access.h"
+#include "hostapp/scene/json_limits.h"
 #include "hostapp/render/module_host.h"
 #include "hostapp/render/out_of_memory.h"
 #include "hostapp/render/renderer.h"
-#include "hostapp/render/scene_reader.h"
+#include "hostapp/scene/scene_reader.h"
 #include "hostapp/render/shading.h"
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "hostapp/render/scene.h"
+#include "hostapp/scene/scene.h"
 #include "hostapp/render/tracer.h"
 #include "hostapp/render/world.h"
 

@@ -7,12 +7,12 @@
 #include <ostream>
 #include <thread>
 
-#include "hostapp/render/demo_scene.h"
-#include "hostapp/render/model_scene.h"
+#include "hostapp/scene/demo_scene.h"
+#include "hostapp/scene/model_scene.h"
 #include "hostapp/render/module_host.h"
 #include "hostapp/render/out_of_memory.h"
 #include "hostapp/render/pipeline.h"
-#include "hostapp/render/scene_reader.h"
+#include "hostapp/scene/scene_reader.h"
 
 namespace tess::render {
 namespace {

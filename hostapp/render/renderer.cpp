@@ -12,7 +12,7 @@
 
 #include "hostapp/render/camera.h"
 #include "hostapp/render/out_of_memory.h"
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 namespace {

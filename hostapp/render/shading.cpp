@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "hostapp/render/channels.h"
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 namespace {

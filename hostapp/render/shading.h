@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "hostapp/render/embree_scene.h"
-#include "hostapp/render/scene.h"
+#include "hostapp/scene/scene.h"
 #include "hostapp/render/surface.h"
 #include "hostapp/render/tracer.h"
 #include "hostapp/render/world.h"

@@ -1,6 +1,6 @@
 #include "hostapp/render/surface.h"
 
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 namespace {

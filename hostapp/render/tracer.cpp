@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "hostapp/render/surface.h"
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 namespace {

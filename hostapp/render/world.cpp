@@ -1,7 +1,7 @@
 #include "hostapp/render/world.h"
 
 #include "hostapp/render/out_of_memory.h"
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 

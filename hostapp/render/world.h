@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "hostapp/render/scene.h"
+#include "hostapp/scene/scene.h"
 
 namespace tess::render {
 

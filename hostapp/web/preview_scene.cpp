@@ -3,10 +3,10 @@
 #include <cctype>
 #include <filesystem>
 
-#include "hostapp/render/demo_scene.h"
-#include "hostapp/render/model_scene.h"
-#include "hostapp/render/scene_reader.h"
-#include "hostapp/render/shader_reader.h"
+#include "hostapp/scene/demo_scene.h"
+#include "hostapp/scene/model_scene.h"
+#include "hostapp/scene/scene_reader.h"
+#include "hostapp/scene/shader_reader.h"
 #include "hostapp/resources/input_file.h"
 #include "hostapp/services/services.h"
 #include "hostapp/web/api_error.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "hostapp/render/json_access.h"
-#include "hostapp/render/scene.h"
+#include "hostapp/scene/json_access.h"
+#include "hostapp/scene/scene.h"
 
 namespace tess::web {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <thread>
 
-#include "hostapp/render/json_limits.h"
+#include "hostapp/scene/json_limits.h"
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/server_state.h"
 

@@ -3,7 +3,7 @@
 #ifndef TESSALINE_HOSTAPP_WEB_SHADER_JSON_H
 #define TESSALINE_HOSTAPP_WEB_SHADER_JSON_H
 
-#include "hostapp/render/json_access.h"
+#include "hostapp/scene/json_access.h"
 #include "hostapp/resources/resource_reader.h"
 #include "hostapp/services/nodes.h"
 

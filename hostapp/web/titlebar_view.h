@@ -9,7 +9,7 @@
 #include <string>
 
 #include "hostapp/gui/panel.h"
-#include "hostapp/render/json_access.h"
+#include "hostapp/scene/json_access.h"
 
 namespace tess::web {
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "hostapp/assets/model_import.h"
-#include "hostapp/render/mesh_file.h"
+#include "hostapp/scene/mesh_file.h"
 #include "tests/assets/asset_text.h"
 
 namespace tess::assets {

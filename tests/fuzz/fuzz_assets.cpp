@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "hostapp/render/mesh_file.h"
+#include "hostapp/scene/mesh_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const char* const extensions[] = {".stl", ".ply", ".gltf", ".glb", ".obj", ".dae", ".fbx"};

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "hostapp/render/obj_reader.h"
+#include "hostapp/assets/obj_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The reader reads files, as the scene gives them.

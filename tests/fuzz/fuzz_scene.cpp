@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "hostapp/render/scene_reader.h"
+#include "hostapp/scene/scene_reader.h"
 #include "tests/fuzz/module_fixture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

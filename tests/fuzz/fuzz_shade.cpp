@@ -11,7 +11,7 @@
 #include "hostapp/render/probe.h"
 #include "hostapp/render/renderer.h"
 #include "hostapp/render/world.h"
-#include "hostapp/render/scene_reader.h"
+#include "hostapp/scene/scene_reader.h"
 #include "tests/fuzz/module_fixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "hostapp/render/json_limits.h"
+#include "hostapp/scene/json_limits.h"
 
 namespace tess::render {
 namespace {

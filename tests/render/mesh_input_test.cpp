@@ -7,9 +7,9 @@
 #include <map>
 #include <utility>
 
-#include "hostapp/render/obj_reader.h"
-#include "hostapp/render/primitives.h"
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/obj_reader.h"
+#include "hostapp/scene/primitives.h"
+#include "hostapp/assets/vec.h"
 #include "hostapp/render/world.h"
 
 namespace tess::render {

@@ -10,7 +10,7 @@
 
 #include "hostapp/render/module_host.h"
 #include "hostapp/render/pipeline.h"
-#include "hostapp/render/scene_reader.h"
+#include "hostapp/scene/scene_reader.h"
 #include "hostapp/services/services.h"
 
 namespace tess::test {

@@ -8,12 +8,12 @@
 #include <mutex>
 #include <random>
 
-#include "hostapp/render/demo_scene.h"
+#include "hostapp/scene/demo_scene.h"
 #include "hostapp/render/image.h"
 #include "hostapp/render/module_host.h"
 #include "hostapp/render/pipeline.h"
-#include "hostapp/render/scene_reader.h"
-#include "hostapp/render/shader_reader.h"
+#include "hostapp/scene/scene_reader.h"
+#include "hostapp/scene/shader_reader.h"
 #include "hostapp/services/services.h"
 #include "hostapp/web/progressive_render.h"
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "hostapp/render/demo_scene.h"
+#include "hostapp/scene/demo_scene.h"
 #include "hostapp/render/image.h"
 #include "hostapp/render/pipeline.h"
-#include "hostapp/render/scene_reader.h"
+#include "hostapp/scene/scene_reader.h"
 #include "tests/web/web_fixture.h"
 
 namespace tess::test {

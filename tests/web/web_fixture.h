@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "hostapp/gui/dialogs.h"
-#include "hostapp/render/json_access.h"
+#include "hostapp/scene/json_access.h"
 #include "hostapp/render/module_host.h"
 #include "hostapp/services/services.h"
 #include "hostapp/web/server.h"

@@ -1,4 +1,4 @@
-#include "hostapp/render/model_scene.h"
+#include "hostapp/scene/model_scene.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,9 +10,9 @@
 #include <set>
 
 #include "hostapp/assets/model_import.h"
-#include "hostapp/render/mesh_file.h"
-#include "hostapp/render/obj_reader.h"
-#include "hostapp/render/vec.h"
+#include "hostapp/scene/mesh_file.h"
+#include "hostapp/assets/obj_reader.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 namespace {

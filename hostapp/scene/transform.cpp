@@ -1,4 +1,4 @@
-#include "hostapp/render/transform.h"
+#include "hostapp/scene/transform.h"
 
 #include <cmath>
 

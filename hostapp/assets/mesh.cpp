@@ -1,6 +1,6 @@
-#include "hostapp/render/mesh.h"
+#include "hostapp/assets/mesh.h"
 
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 

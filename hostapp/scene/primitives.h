@@ -1,12 +1,12 @@
 // Built-in meshes: proper quad meshes whose neighbouring polygons share their
 // points, wound counter-clockwise seen from outside (right-handed, y up).
-#ifndef TESSALINE_HOSTAPP_RENDER_PRIMITIVES_H
-#define TESSALINE_HOSTAPP_RENDER_PRIMITIVES_H
+#ifndef TESSALINE_HOSTAPP_SCENE_PRIMITIVES_H
+#define TESSALINE_HOSTAPP_SCENE_PRIMITIVES_H
 
 #include <optional>
 #include <string>
 
-#include "hostapp/render/mesh.h"
+#include "hostapp/assets/mesh.h"
 
 namespace tess::render {
 

@@ -1,15 +1,15 @@
 // A scene as read from a scene file: camera, image settings, lights and
 // objects with their meshes (already in world space), materials and tags.
-#ifndef TESSALINE_HOSTAPP_RENDER_SCENE_H
-#define TESSALINE_HOSTAPP_RENDER_SCENE_H
+#ifndef TESSALINE_HOSTAPP_SCENE_SCENE_H
+#define TESSALINE_HOSTAPP_SCENE_SCENE_H
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "hostapp/render/mesh.h"
-#include "hostapp/render/mesh_file.h"
+#include "hostapp/assets/mesh.h"
+#include "hostapp/scene/mesh_file.h"
 #include "hostapp/services/nodes.h"
 #include "hostapp/services/scene.h"
 

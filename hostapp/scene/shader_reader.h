@@ -1,13 +1,13 @@
 // Material channels of a scene file: constants, the host's built-in shaders
 // and the module's plug-in shaders with parameters by description symbol.
-#ifndef TESSALINE_HOSTAPP_RENDER_SHADER_READER_H
-#define TESSALINE_HOSTAPP_RENDER_SHADER_READER_H
+#ifndef TESSALINE_HOSTAPP_SCENE_SHADER_READER_H
+#define TESSALINE_HOSTAPP_SCENE_SHADER_READER_H
 
 #include <string>
 #include <vector>
 
-#include "hostapp/render/json_access.h"
-#include "hostapp/render/scene.h"
+#include "hostapp/scene/json_access.h"
+#include "hostapp/scene/scene.h"
 #include "hostapp/resources/resource_reader.h"
 
 namespace tess::render {

@@ -1,6 +1,6 @@
 // "Did you mean ...?": the known names nearest to a mistyped one.
-#ifndef TESSALINE_HOSTAPP_RENDER_NEAREST_NAMES_H
-#define TESSALINE_HOSTAPP_RENDER_NEAREST_NAMES_H
+#ifndef TESSALINE_HOSTAPP_SCENE_NEAREST_NAMES_H
+#define TESSALINE_HOSTAPP_SCENE_NEAREST_NAMES_H
 
 #include <cstddef>
 #include <string>

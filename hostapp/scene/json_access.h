@@ -1,7 +1,7 @@
 // Typed reads from a JSON document that name the JSON path of whatever is
 // wrong: "objects[2].position: expected an array of 3 numbers".
-#ifndef TESSALINE_HOSTAPP_RENDER_JSON_ACCESS_H
-#define TESSALINE_HOSTAPP_RENDER_JSON_ACCESS_H
+#ifndef TESSALINE_HOSTAPP_SCENE_JSON_ACCESS_H
+#define TESSALINE_HOSTAPP_SCENE_JSON_ACCESS_H
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "hostapp/render/json_access.h"
+#include "hostapp/scene/json_access.h"
 
 #include <cmath>
 

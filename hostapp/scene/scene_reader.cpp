@@ -1,13 +1,13 @@
-#include "hostapp/render/scene_reader.h"
+#include "hostapp/scene/scene_reader.h"
 
 #include <filesystem>
 
-#include "hostapp/render/json_access.h"
-#include "hostapp/render/json_limits.h"
-#include "hostapp/render/mesh_file.h"
-#include "hostapp/render/primitives.h"
-#include "hostapp/render/shader_reader.h"
-#include "hostapp/render/transform.h"
+#include "hostapp/scene/json_access.h"
+#include "hostapp/scene/json_limits.h"
+#include "hostapp/scene/mesh_file.h"
+#include "hostapp/scene/primitives.h"
+#include "hostapp/scene/shader_reader.h"
+#include "hostapp/scene/transform.h"
 #include "hostapp/resources/input_file.h"
 
 namespace tess::render {

@@ -1,4 +1,4 @@
-#include "hostapp/render/mesh_file.h"
+#include "hostapp/scene/mesh_file.h"
 
 #include <cctype>
 #include <chrono>
@@ -6,9 +6,9 @@
 
 #include "hostapp/assets/model_import.h"
 #include "hostapp/assets/weld.h"
-#include "hostapp/render/json_access.h"
-#include "hostapp/render/nearest_names.h"
-#include "hostapp/render/obj_reader.h"
+#include "hostapp/scene/json_access.h"
+#include "hostapp/scene/nearest_names.h"
+#include "hostapp/assets/obj_reader.h"
 
 namespace tess::render {
 namespace {

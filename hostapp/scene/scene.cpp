@@ -1,4 +1,4 @@
-#include "hostapp/render/scene.h"
+#include "hostapp/scene/scene.h"
 
 namespace tess::render {
 

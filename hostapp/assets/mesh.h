@@ -1,7 +1,7 @@
 // A polygon mesh as the module sees it: points and polygons of four corner
 // indices, a triangle when c == d.
-#ifndef TESSALINE_HOSTAPP_RENDER_MESH_H
-#define TESSALINE_HOSTAPP_RENDER_MESH_H
+#ifndef TESSALINE_HOSTAPP_ASSETS_MESH_H
+#define TESSALINE_HOSTAPP_ASSETS_MESH_H
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "hostapp/render/obj_reader.h"
+#include "hostapp/assets/obj_reader.h"
 
 #include <tiny_obj_loader.h>
 

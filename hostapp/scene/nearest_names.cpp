@@ -1,4 +1,4 @@
-#include "hostapp/render/nearest_names.h"
+#include "hostapp/scene/nearest_names.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,13 +3,13 @@
 // a three-quarter view, a key light, an ambient light and a ground plane.
 // The scene is JSON that the scene reader reads like any other, so a user can
 // keep it (--print-scene) and go on editing it.
-#ifndef TESSALINE_HOSTAPP_RENDER_MODEL_SCENE_H
-#define TESSALINE_HOSTAPP_RENDER_MODEL_SCENE_H
+#ifndef TESSALINE_HOSTAPP_SCENE_MODEL_SCENE_H
+#define TESSALINE_HOSTAPP_SCENE_MODEL_SCENE_H
 
 #include <optional>
 #include <string>
 
-#include "hostapp/render/json_access.h"
+#include "hostapp/scene/json_access.h"
 
 namespace tess::render {
 

@@ -1,4 +1,4 @@
-#include "hostapp/render/demo_scene.h"
+#include "hostapp/scene/demo_scene.h"
 
 namespace tess::render {
 

@@ -1,8 +1,8 @@
 // The one bound on JSON nesting that every JSON reader of the host applies
 // before it parses: the parser recurses once per level, so a text of a few
 // hundred thousand brackets would otherwise overflow the stack.
-#ifndef TESSALINE_HOSTAPP_RENDER_JSON_LIMITS_H
-#define TESSALINE_HOSTAPP_RENDER_JSON_LIMITS_H
+#ifndef TESSALINE_HOSTAPP_SCENE_JSON_LIMITS_H
+#define TESSALINE_HOSTAPP_SCENE_JSON_LIMITS_H
 
 #include <cstddef>
 #include <string>

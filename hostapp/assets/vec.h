@@ -1,6 +1,6 @@
 // Vector arithmetic on the contract's HostVector, for the renderer's own use.
-#ifndef TESSALINE_HOSTAPP_RENDER_VEC_H
-#define TESSALINE_HOSTAPP_RENDER_VEC_H
+#ifndef TESSALINE_HOSTAPP_ASSETS_VEC_H
+#define TESSALINE_HOSTAPP_ASSETS_VEC_H
 
 #include <cmath>
 

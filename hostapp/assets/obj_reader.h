@@ -1,11 +1,11 @@
 // Wavefront OBJ files as polygon meshes that keep their quads and shared
 // points, so that adjacency sees the edges polygons share.
-#ifndef TESSALINE_HOSTAPP_RENDER_OBJ_READER_H
-#define TESSALINE_HOSTAPP_RENDER_OBJ_READER_H
+#ifndef TESSALINE_HOSTAPP_ASSETS_OBJ_READER_H
+#define TESSALINE_HOSTAPP_ASSETS_OBJ_READER_H
 
 #include <string>
 
-#include "hostapp/render/mesh.h"
+#include "hostapp/assets/mesh.h"
 
 namespace tess::render {
 

@@ -1,12 +1,12 @@
 // Scene files: JSON with camera, image, lights and objects. Plug-in shaders
 // are looked up in the registry, so the module must have started.
-#ifndef TESSALINE_HOSTAPP_RENDER_SCENE_READER_H
-#define TESSALINE_HOSTAPP_RENDER_SCENE_READER_H
+#ifndef TESSALINE_HOSTAPP_SCENE_SCENE_READER_H
+#define TESSALINE_HOSTAPP_SCENE_SCENE_READER_H
 
 #include <memory>
 #include <string>
 
-#include "hostapp/render/scene.h"
+#include "hostapp/scene/scene.h"
 
 namespace tess::render {
 

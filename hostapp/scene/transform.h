@@ -1,7 +1,7 @@
 // Object placement: scale, then rotation about x, y and z (degrees), then
 // translation.
-#ifndef TESSALINE_HOSTAPP_RENDER_TRANSFORM_H
-#define TESSALINE_HOSTAPP_RENDER_TRANSFORM_H
+#ifndef TESSALINE_HOSTAPP_SCENE_TRANSFORM_H
+#define TESSALINE_HOSTAPP_SCENE_TRANSFORM_H
 
 #include "host/c4d_host.h"
 

@@ -1,15 +1,15 @@
 // A scene's "mesh": {"file": ...}: an OBJ through the project's own reader,
 // any other format through Assimp (hostapp/assets), one node or all of them,
 // then welded.
-#ifndef TESSALINE_HOSTAPP_RENDER_MESH_FILE_H
-#define TESSALINE_HOSTAPP_RENDER_MESH_FILE_H
+#ifndef TESSALINE_HOSTAPP_SCENE_MESH_FILE_H
+#define TESSALINE_HOSTAPP_SCENE_MESH_FILE_H
 
 #include <cstddef>
 #include <optional>
 #include <string>
 
-#include "hostapp/render/json_access.h"
-#include "hostapp/render/mesh.h"
+#include "hostapp/scene/json_access.h"
+#include "hostapp/assets/mesh.h"
 
 namespace tess::render {
 

@@ -1,10 +1,10 @@
-#include "hostapp/render/shader_reader.h"
+#include "hostapp/scene/shader_reader.h"
 
 #include <cmath>
 #include <cctype>
 #include <cstdlib>
 
-#include "hostapp/render/nearest_names.h"
+#include "hostapp/scene/nearest_names.h"
 #include "hostapp/services/gradient.h"
 #include "hostapp/services/parameters.h"
 #include "hostapp/services/services.h"

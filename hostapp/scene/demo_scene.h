@@ -1,6 +1,6 @@
 // The built-in demo scene: needs no files.
-#ifndef TESSALINE_HOSTAPP_RENDER_DEMO_SCENE_H
-#define TESSALINE_HOSTAPP_RENDER_DEMO_SCENE_H
+#ifndef TESSALINE_HOSTAPP_SCENE_DEMO_SCENE_H
+#define TESSALINE_HOSTAPP_SCENE_DEMO_SCENE_H
 
 #include <string>
 

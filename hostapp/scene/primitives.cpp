@@ -1,9 +1,9 @@
-#include "hostapp/render/primitives.h"
+#include "hostapp/scene/primitives.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "hostapp/render/vec.h"
+#include "hostapp/assets/vec.h"
 
 namespace tess::render {
 namespace {

@@ -1,4 +1,4 @@
-#include "hostapp/render/json_limits.h"
+#include "hostapp/scene/json_limits.h"
 
 namespace tess::render {
 
