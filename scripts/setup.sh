@@ -9,7 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
   libembree-dev libtinyobjloader-dev
   libassimp-dev assimp-utils
-  libtiff-dev libpng-dev
+  libtiff-dev libpng-dev libopenexr-dev
   poppler-utils
   libfreetype-dev fonts-dejavu-core
   clang libclang-rt-14-dev clang-tidy clang-format
