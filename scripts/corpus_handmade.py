@@ -148,7 +148,8 @@ off += ["%g %g %g" % p for p in pyramid_points[2:]]
 off += ["%d %s" % (len(f), " ".join(map(str, f))) for f in pyramid_faces]
 write("pyramid_comments.off", "\n".join(off) + "\n")
 
-# COLLADA in Latin-1: node names with bytes 0xE9 (é), 0xE0 (à), 0xF4 (ô).
+# COLLADA in Latin-1: node ids and names with bytes 0xE9 (é), 0xE0 (à), 0xF4
+# (ô). Assimp names a COLLADA node by its id.
 dae = """<?xml version="1.0" encoding="ISO-8859-1"?>
 <COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
   <asset><unit name="meter" meter="1"/><up_axis>Y_UP</up_axis></asset>
@@ -172,11 +173,11 @@ dae = """<?xml version="1.0" encoding="ISO-8859-1"?>
   </library_geometries>
   <library_visual_scenes>
     <visual_scene id="Sc\xe8ne" name="Sc\xe8ne">
-      <node id="pyramide_gauche" name="Pyramide \xe0 gauche">
+      <node id="Pyramide_\xe0_gauche" name="Pyramide \xe0 gauche">
         <translate>-1.5 0 0</translate>
         <instance_geometry url="#pyramide-mesh"/>
       </node>
-      <node id="pyramide_droite" name="Pyramide \xe9lev\xe9e c\xf4t\xe9 droit">
+      <node id="Pyramide_\xe9lev\xe9e_c\xf4t\xe9_droit" name="Pyramide \xe9lev\xe9e c\xf4t\xe9 droit">
         <translate>1.5 0 0</translate>
         <scale>1 2 1</scale>
         <instance_geometry url="#pyramide-mesh"/>
