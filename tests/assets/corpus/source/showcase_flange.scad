@@ -7,8 +7,8 @@ difference() {
     cylinder(d = 44, h = 26);                          // hub
     translate([0, 0, 26]) cylinder(d1 = 44, d2 = 40, h = 2);  // chamfer on the hub
     for (a = [30 : 60 : 330]) rotate([0, 0, a])        // ribs between the bolts
-      translate([20, -2.5, 8]) rotate([0, -90, 180]) mirror([1, 0, 0])
-        linear_extrude(5, center = false) polygon([[0, 0], [14, 0], [0, 16]]);
+      translate([0, 2.5, 8]) rotate([90, 0, 0])
+        linear_extrude(5) polygon([[21, 0], [36, 0], [21, 16]]);
   }
   translate([0, 0, -1]) cylinder(d = 28, h = 40);      // bore
   translate([12, -3, -1]) cube([5, 6, 40]);           // key way
