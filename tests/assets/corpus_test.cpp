@@ -148,7 +148,9 @@ Coverage Cover(const render::Image8& image) {
   return c;
 }
 
-std::string ValidUtf8OrHex(const std::string& s) {
+// Text for a failure message, with every byte outside ASCII as \xNN: the
+// names in question may be bytes of any encoding.
+std::string AsciiOnly(const std::string& s) {
   std::ostringstream out;
   for (unsigned char c : s)
     if (c < 0x80)
@@ -177,9 +179,9 @@ void CorpusFile::ExpectRenders(const Entry& e) const {
   const std::string sceneText = Text(scene);
   for (const std::string& name : e.names)
     EXPECT_NE(sceneText.find(Json(name).dump()), std::string::npos)
-        << "the printed scene names " << name << ": " << ValidUtf8OrHex(sceneText);
+        << "the printed scene names " << name << ": " << AsciiOnly(sceneText);
   Json made = Json::parse(sceneText, nullptr, false);
-  ASSERT_FALSE(made.is_discarded()) << "the printed scene is JSON: " << ValidUtf8OrHex(sceneText);
+  ASSERT_FALSE(made.is_discarded()) << "the printed scene is JSON: " << AsciiOnly(sceneText);
   // The model's own objects only: the ground and any other primitive go.
   Json objects = Json::array();
   for (const Json& object : made.at("objects"))
