@@ -19,11 +19,13 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
   CLI::App* cmd = app.add_subcommand(
       "render",
       "Render a scene file, or a model file (glTF, FBX, COLLADA, STL, PLY, OBJ, ...) in a scene made for it, "
-      "to a PNG. Without either, the built-in demo scene.");
+      "to a PNG or an OpenEXR file. Without either, the built-in demo scene.");
   cmd->add_option("scene", request->scenePath,
                   "Scene file (.json), or a model file: every mesh node an object, framed by the camera, "
                   "over a ground plane");
-  cmd->add_option("-o,--output", request->output, "Image to write (PNG)")->capture_default_str();
+  cmd->add_option("-o,--output", request->output,
+                  "Image to write: PNG, or with .exr a float OpenEXR file of the layers RGBA, N, albedo and Z")
+      ->capture_default_str();
   cmd->add_option("--width", request->width, "Image width (default: the scene's)")->check(CLI::Range(1, 16384));
   cmd->add_option("--height", request->height, "Image height (default: the scene's)")->check(CLI::Range(1, 16384));
   cmd->add_option("--samples", request->samples, "Samples per pixel (default: the scene's)")
@@ -31,6 +33,8 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
   cmd->add_option("--threads", request->threads, "Render threads (default: one per core)")
       ->check(CLI::Range(1, render::maxThreads));
   cmd->add_option("--normals", request->normals, "Also write the shading normals as colours to this PNG");
+  cmd->add_option("--albedo", request->albedo,
+                  "Also write the colour channel before lighting (Draw Edge's lines on their own) to this PNG");
   cmd->add_flag("--stats", request->stats,
                 "Print times per phase (and of reading and welding each mesh file), samples/s, rays/s, adjacency "
                 "tables built and bare Embree rays for comparison");

@@ -53,12 +53,27 @@ struct Rounding {
   Json operator()(const Vec& v) const { return Json::array({(*this)(v.x), (*this)(v.y), (*this)(v.z)}); }
 };
 
-std::string PathInScene(const std::string& model, const std::string& folder) {
+}  // namespace
+
+// Relative when the model lies inside the scene's folder or was given
+// relative (a project moved as a whole keeps working); an absolute path to
+// elsewhere stays absolute (the scene can move without the model). Relative
+// paths come from the resolved folders, so that a link on the way cannot send
+// ".." to another parent than the one the system will take.
+std::string ModelPathInScene(const std::string& model, const std::string& folder) {
+  const fs::path given = fs::path(model).lexically_normal();
   const fs::path absolute = fs::absolute(model).lexically_normal();
-  if (folder.empty()) return absolute.string();
-  const fs::path relative = absolute.lexically_relative(fs::absolute(folder).lexically_normal());
-  return relative.empty() ? absolute.string() : relative.generic_string();
+  if (folder.empty()) return absolute.generic_string();
+  std::error_code ec;
+  const fs::path from = fs::weakly_canonical(fs::absolute(folder), ec);
+  const fs::path to = ec ? absolute : fs::weakly_canonical(absolute, ec);
+  const fs::path relative = ec ? fs::path() : to.lexically_relative(from);
+  const bool inside = !relative.empty() && *relative.begin() != "..";
+  if (relative.empty() || (given.is_absolute() && !inside)) return absolute.generic_string();
+  return relative.generic_string();
 }
+
+namespace {
 
 // The mesh nodes of a model read through Assimp, and their bounding box.
 std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box) {
@@ -196,7 +211,7 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
                      {"position", round(Vec{centre.x, box.lo.y - 0.001 * diagonal, centre.z})},
                      {"material", {{"color", {0.5, 0.5, 0.52}}, {"specular", 0}}}});
   std::set<std::string> names{"ground"};
-  const std::string file = PathInScene(modelPath, options.sceneFolder);
+  const std::string file = ModelPathInScene(modelPath, options.sceneFolder);
   const Json material = Material(options, diagonal, round);
   for (const Part& part : parts) {
     std::string name = part.name.empty() ? "model" : part.name;

@@ -38,6 +38,11 @@ struct ModelScene {
 // is one object of the whole file.
 ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions& options);
 
+// The model's path as a scene in `sceneFolder` names it: normalised;
+// relative to the folder when the model lies inside it or was given relative,
+// else absolute. An empty folder: absolute.
+std::string ModelPathInScene(const std::string& modelPath, const std::string& sceneFolder);
+
 // A scene, as render reads it, for people to read: one line per object.
 std::string SceneText(const Json& scene);
 
