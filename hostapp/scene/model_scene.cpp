@@ -13,6 +13,8 @@
 #include "hostapp/scene/mesh_file.h"
 #include "hostapp/assets/obj_reader.h"
 #include "hostapp/assets/vec.h"
+#include "hostapp/assets/weld.h"
+#include "hostapp/scene/model_edges.h"
 
 namespace tess::render {
 namespace {
@@ -75,8 +77,18 @@ std::string ModelPathInScene(const std::string& model, const std::string& folder
 
 namespace {
 
-// The mesh nodes of a model read through Assimp, and their bounding box.
-std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box) {
+// Welded as the scene reader will weld it, so that its polygons find their
+// neighbours.
+assets::PolygonMesh Welded(const std::vector<HostVector>& points, const std::vector<HostPolygon>& polygons) {
+  assets::PolygonMesh mesh{points, polygons};
+  assets::Weld(mesh, assets::RelativeWeldDistance(mesh.points));
+  return mesh;
+}
+
+// The mesh nodes of a model read through Assimp, their bounding box and
+// their meshes.
+std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box,
+                        std::vector<assets::PolygonMesh>& meshes) {
   const assets::ModelResult read = assets::ImportModel(path);
   if (read.model == nullptr) return read.error;
   const auto& nodes = read.model->nodes;
@@ -85,6 +97,7 @@ std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& 
   for (size_t i = 0; i < nodes.size(); ++i) {
     if (nodes[i].mesh.polygons.empty()) continue;
     for (const HostVector& p : nodes[i].mesh.points) box.Add(p);
+    meshes.push_back(Welded(nodes[i].mesh.points, nodes[i].mesh.polygons));
     Part part;
     const bool unique = !nodes[i].name.empty() && named[nodes[i].name] == 1;
     part.name = nodes[i].name.empty() ? "node " + std::to_string(i) : nodes[i].name;
@@ -97,21 +110,28 @@ std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& 
   return {};
 }
 
-Json Material(const ModelSceneOptions& options, double diagonal, const Rounding& round) {
+// Both shaders act on the model's features: edges from its feature angle
+// up to 180°, so that panels meeting at any angle beyond a right one are
+// rounded and drawn too, while the edges of its smooth surfaces, and the
+// diagonals of flat triangulated faces, stay untouched.
+Json Material(const ModelSceneOptions& options, const EdgeDefaults& edges, const Rounding& round) {
   Json material = {{"color", Json::array({0.8, 0.8, 0.8})}};
+  const auto angle = static_cast<int>(edges.featureAngle);  // whole degrees
   if (options.softEdgeRays) {
     material["normal"] = {
         {"shader", "SoftEdge"},
         {"params", {{"SOFTEDGE_METHOD", "SOFTEDGE_METHOD_SAMPLING"}, {"SOFTEDGE_RADIUS", *options.softEdgeRays}}}};
   } else if (options.softEdge || !options.drawEdge) {
-    const double radius = options.softEdge ? *options.softEdge : round(defaultSoftEdgeShare * diagonal);
-    material["normal"] = {{"shader", "SoftEdge"}, {"params", {{"SOFTEDGE_RADIUS", radius}}}};
+    const double radius = options.softEdge ? *options.softEdge : round(edges.radius);
+    material["normal"] = {
+        {"shader", "SoftEdge"},
+        {"params", {{"SOFTEDGE_RADIUS", radius}, {"SOFTEDGE_ANGLE_MIN", angle}, {"SOFTEDGE_ANGLE_MAX", 180}}}};
   }
-  // From 1 degree up: the inner edges of a flat polygon that was split, or
-  // of a triangulated flat face, stay hidden.
   if (options.drawEdge)
-    material["color"] = {{"shader", "DrawEdge"},
-                         {"params", {{"DRAWEDGE_WIDTH", *options.drawEdge}, {"DRAWEDGE_ANGLE_MIN", 1}}}};
+    material["color"] = {
+        {"shader", "DrawEdge"},
+        {"params",
+         {{"DRAWEDGE_WIDTH", *options.drawEdge}, {"DRAWEDGE_ANGLE_MIN", angle}, {"DRAWEDGE_ANGLE_MAX", 180}}}};
   return material;
 }
 
@@ -173,14 +193,16 @@ bool IsSceneFile(const std::string& path) {
 ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions& options) {
   std::vector<Part> parts;
   Box box;
+  std::vector<assets::PolygonMesh> meshes;
   if (IsObjFile(modelPath)) {
     const MeshResult read = ReadObj(modelPath);
     if (!read.ok()) return {nullptr, read.error};
     if (read.mesh.polygons.empty()) return {nullptr, modelPath + ": the file has no polygons"};
     for (const HostVector& p : read.mesh.points) box.Add(p);
+    meshes.push_back(Welded(read.mesh.points, read.mesh.polygons));
     parts.push_back(Part{fs::path(modelPath).stem().string(), nullptr, true});
   } else {
-    const std::string error = AssimpParts(modelPath, parts, box);
+    const std::string error = AssimpParts(modelPath, parts, box, meshes);
     if (!error.empty()) return {nullptr, error};
   }
   const double diagonal = box.Diagonal();
@@ -212,7 +234,7 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
                      {"material", {{"color", {0.5, 0.5, 0.52}}, {"specular", 0}}}});
   std::set<std::string> names{"ground"};
   const std::string file = ModelPathInScene(modelPath, options.sceneFolder);
-  const Json material = Material(options, diagonal, round);
+  const Json material = Material(options, ChooseEdgeDefaults(meshes, diagonal), round);
   for (const Part& part : parts) {
     std::string name = part.name.empty() ? "model" : part.name;
     for (int n = 2; names.count(name) > 0; ++n) name = part.name + " " + std::to_string(n);

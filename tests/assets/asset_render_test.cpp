@@ -202,7 +202,7 @@ TEST_F(RenderModel, AModelRendersAtOnceAndItsPrintedSceneRendersTheSameImage) {
   EXPECT_EQ(Bytes(again.output), Bytes(request.output));
 }
 
-TEST_F(RenderModel, WithoutShaderOptionsSoftEdgeRoundsByTwoPercentOfTheDiagonal) {
+TEST_F(RenderModel, WithoutShaderOptionsACubeIsRoundedOnEveryEdgeByTwoPercentOfTheDiagonal) {
   render::RenderRequest request;
   request.scenePath = data + "/cube_binary.stl";
   request.width = 40;
@@ -212,9 +212,11 @@ TEST_F(RenderModel, WithoutShaderOptionsSoftEdgeRoundsByTwoPercentOfTheDiagonal)
   request.printScene = (folder / "made.json").string();
   ASSERT_EQ(Run(request), 0);
   // The diagonal of the cube of edge 2 is 2√3 = 3.464: 2% is 0.069.
-  EXPECT_NE(Bytes(request.printScene).find(R"({"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.069}})"),
-            std::string::npos)
-      << Bytes(request.printScene);
+  const render::Json made = render::Json::parse(Bytes(request.printScene));
+  EXPECT_EQ(made["objects"][1]["material"]["normal"],
+            render::Json::parse(R"({"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.069,
+                                    "SOFTEDGE_ANGLE_MIN": 20, "SOFTEDGE_ANGLE_MAX": 180}})"))
+      << made.dump();
   EXPECT_NE(stats.find("welded within 3.4641e-06: 36 points to 8, 12 polygons, 0 dropped"), std::string::npos) << stats;
 }
 
