@@ -43,10 +43,11 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
   // Model files: NaN stands for "not given" (this CLI11 has no std::optional).
   auto shaders = std::make_shared<std::array<double, 3>>();
   shaders->fill(std::nan(""));
-  auto* soft = cmd->add_option("--soft-edge", (*shaders)[0],
-                               "Model files: Soft Edge's edge method with this radius on every object "
-                               "(without any shader option: radius 2% of the bounding-box diagonal)")
-                   ->check(CLI::NonNegativeNumber);
+  auto* soft =
+      cmd->add_option("--soft-edge", (*shaders)[0],
+                      "Model files: Soft Edge's edge method with this radius on every object "
+                      "(without any shader option: a radius fitted to the faces along the model's feature edges)")
+          ->check(CLI::NonNegativeNumber);
   cmd->add_option("--soft-edge-rays", (*shaders)[1],
                   "Model files: Soft Edge's ray sampling method with this radius on every object")
       ->check(CLI::NonNegativeNumber)
