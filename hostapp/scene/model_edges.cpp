@@ -111,11 +111,14 @@ EdgeDefaults ChooseEdgeDefaults(const std::vector<assets::PolygonMesh>& meshes, 
       widths.push_back(WidthAcross(*m.mesh, polygon, m.edge.a, m.edge.b));
   }
   // A rounding wider than the narrow faces along the features runs over
-  // them into the next feature and shows as jagged shading; a quarter of the
-  // lower quartile stays inside all but the narrowest.
+  // them into the next feature and shows as jagged shading. A bevelled or
+  // chamfered edge has a narrow face on at least one of its two sides, so
+  // the lower quartile of the widths is a narrow face's width however few
+  // wide faces there are; three quarters of it stays inside such a face.
   chosen.radius = maxRadiusShare * diagonal;
   if (!widths.empty())
-    chosen.radius = std::clamp(0.25 * Quantile(widths, 0.25), minRadiusShare * diagonal, maxRadiusShare * diagonal);
+    chosen.radius =
+        std::clamp(radiusShareOfWidth * Quantile(widths, 0.25), minRadiusShare * diagonal, maxRadiusShare * diagonal);
   return chosen;
 }
 

@@ -44,10 +44,11 @@ struct EdgeDefaults {
 };
 
 // Bounds of the choice: the feature angle lies in [20°, 40°]; the radius
-// is a quarter of the lower quartile of the widths of the polygons along
-// feature edges, within [0.1%, 2%] of the bounding-box diagonal (2% when the
-// model has no feature edge).
+// is three quarters of the lower quartile of the widths of the polygons
+// along feature edges, within [0.1%, 2%] of the bounding-box diagonal (2%
+// when the model has no feature edge).
 constexpr double minFeatureAngle = 20.0, maxFeatureAngle = 40.0;
+constexpr double radiusShareOfWidth = 0.75;
 constexpr double minRadiusShare = 0.001, maxRadiusShare = 0.02;
 
 // `meshes` welded, each as the scene reader welds one object's mesh.

@@ -194,7 +194,7 @@ TEST(EdgeDefaults, ASmoothSurfaceHasNoFeatureEdges) {
 }
 
 TEST(EdgeDefaults, SmallChamfersGetARadiusThatFitsThem) {
-  const double depth = 0.05, width = depth * std::sqrt(2.0);
+  const double depth = 0.02, width = depth * std::sqrt(2.0);
   const PolygonMesh box = ChamferedBox(depth);
   ASSERT_EQ(box.polygons.size(), 6u + 12u + 8u);
   ASSERT_EQ(render::EdgeMap(box).size(), 24u + 24u);  // strips' long sides, corner triangles' sides
@@ -202,11 +202,12 @@ TEST(EdgeDefaults, SmallChamfersGetARadiusThatFitsThem) {
   const double diagonal = Diagonal(box);
   const render::EdgeDefaults d = render::ChooseEdgeDefaults({box}, diagonal);
   EXPECT_EQ(d.featureEdges, 48u);
-  EXPECT_LT(d.radius, width / 2);
+  EXPECT_LT(d.radius, width);
+  EXPECT_LT(d.radius, render::ChooseEdgeDefaults({Cube(false)}, diagonal).radius);
   EXPECT_GE(d.radius, render::minRadiusShare * diagonal);
-  // The same box with chamfers four times as deep gets a radius four times as large.
-  const render::EdgeDefaults deeper = render::ChooseEdgeDefaults({ChamferedBox(4 * depth)}, diagonal);
-  EXPECT_NEAR(deeper.radius, 4 * d.radius, 1e-9);
+  // The same box with chamfers twice as deep gets a radius twice as large.
+  const render::EdgeDefaults deeper = render::ChooseEdgeDefaults({ChamferedBox(2 * depth)}, diagonal);
+  EXPECT_NEAR(deeper.radius, 2 * d.radius, 1e-9);
 }
 
 class ModelDefaults : public ::testing::Test {
