@@ -111,6 +111,22 @@ void SyncFolder(const fs::path& target) {
   ::close(fd);
 }
 
+// A device or a pipe (/dev/null, /dev/stdout) cannot be replaced: it is
+// written in place.
+bool IsStream(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
+std::string WriteInPlace(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return Reason(errno);
+  const bool ok = WriteAll(fd, bytes);
+  const int error = errno;
+  ::close(fd);
+  return ok ? std::string() : Reason(error);
+}
+
 std::string Write(const fs::path& target, std::string_view bytes) {
   std::string temporary;
   const int fd = OpenTemporary(target, temporary);
@@ -140,6 +156,9 @@ std::string Write(const fs::path& target, std::string_view bytes) {
 
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
   if (path.empty()) return "no file name";
+#ifndef _WIN32
+  if (IsStream(path)) return WriteInPlace(path, bytes);
+#endif
   return Write(Target(path), bytes);
 }
 

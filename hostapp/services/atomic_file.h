@@ -1,7 +1,8 @@
 // Files written whole or not at all: the bytes go to a new file beside the
 // target, are flushed to the disk and only then renamed over the target. A
 // reader sees the old file or the new one, never half of either, and a full
-// disk or a file-size limit leaves the old file as it was.
+// disk or a file-size limit leaves the old file as it was. A device or a
+// pipe (/dev/stdout) is written in place, as it cannot be replaced.
 #ifndef TESSALINE_HOSTAPP_SERVICES_ATOMIC_FILE_H
 #define TESSALINE_HOSTAPP_SERVICES_ATOMIC_FILE_H
 

@@ -94,6 +94,9 @@ TEST_F(AtomicFile, ReplacesTheFileWholeKeepingItsPermissionsAndNothingBeside) {
   EXPECT_TRUE(fs::is_symlink(folder / "link.txt"));
   EXPECT_EQ(Text(folder / "new.txt"), "through");
   EXPECT_EQ(Entries(), (std::vector<std::string>{"link.txt", "new.txt", "out.txt"}));
+  // A device is written in place: nothing appears beside it.
+  EXPECT_EQ(host::WriteFileAtomically("/dev/null", "nothing"), "");
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
 TEST_F(AtomicFile, AFullFileSystemKeepsTheOldFileAndLeavesNoTemporary) {
