@@ -51,7 +51,9 @@ struct OutputSums {
 
   void Store(Frame& frame, const RenderSettings& s, int x, int y) const {
     const auto put = [](float* to, const Vec& v) {
-      to[0] = static_cast<float>(v.x), to[1] = static_cast<float>(v.y), to[2] = static_cast<float>(v.z);
+      to[0] = static_cast<float>(v.x);
+      to[1] = static_cast<float>(v.y);
+      to[2] = static_cast<float>(v.z);
     };
     const double share = samples > 0 ? 1.0 / samples : 0.0;
     if (s.normals) put(frame.normals.At(x, y), hits > 0 ? Normalize(normal) : normal);

@@ -19,12 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Reason(int error) {
-  std::string text = std::generic_category().message(error);
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  return text;
-}
-
 // A link is written through: the file it names is replaced, the link stays.
 fs::path Target(const std::string& path) {
   std::error_code ec;
@@ -70,6 +64,13 @@ std::string Write(const fs::path& target, std::string_view bytes) {
 }
 
 #else
+
+// errno's text as the end of a message: "no space left on device".
+std::string Reason(int error) {
+  std::string text = std::generic_category().message(error);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
 
 int OpenTemporary(const fs::path& target, std::string& temporary) {
   for (int attempt = 0; attempt < 100; ++attempt) {
