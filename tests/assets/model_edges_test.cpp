@@ -9,13 +9,17 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <tuple>
 
 #include <unistd.h>
 
 #include "hostapp/assets/vec.h"
+#include "hostapp/render/image.h"
+#include "hostapp/render/render_run.h"
 #include "hostapp/scene/model_edges.h"
 #include "hostapp/scene/model_scene.h"
+#include "hostapp/services/services.h"
 
 namespace tess::test {
 namespace {
@@ -273,6 +277,42 @@ TEST_F(ModelDefaults, TheMadeSceneTakesItsAnglesAndRadiusFromTheModel) {
   EXPECT_GT(radius, 0.0);
   EXPECT_LT(radius, 0.05);
   EXPECT_EQ(Params(chamfered, "normal")["SOFTEDGE_ANGLE_MIN"].get<double>(), render::minFeatureAngle);
+}
+
+// Pixels of Draw Edge's lines in the albedo of `render MODEL --draw-edge`:
+// at one sample a pixel, everything else is the background (0), the ground
+// (0.5) or the model's colour away from lines, the most common other value.
+size_t LinePixels(const std::string& model, const fs::path& folder) {
+  host::ResetServices();
+  render::RenderRequest request;
+  request.modulePath = TESSALINE_MODULE;
+  request.scenePath = model;
+  request.width = 160;
+  request.height = 120;
+  request.samples = 1;
+  request.threads = 2;
+  request.drawEdge = 0.02;
+  request.output = (folder / "beauty.png").string();
+  request.albedo = (folder / "albedo.png").string();
+  std::ostringstream out, err;
+  EXPECT_EQ(render::RunRender(request, out, err), 0) << err.str();
+  render::Image8 albedo;
+  EXPECT_EQ(render::ReadPng(request.albedo, albedo), "");
+  std::map<int, size_t> counts;
+  for (size_t i = 0; i < albedo.rgb.size(); i += 3) ++counts[albedo.rgb[i]];
+  counts.erase(0);
+  counts.erase(128);
+  if (counts.empty()) return 0;
+  const auto face =
+      std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; });
+  size_t lines = 0;
+  for (const auto& [value, count] : counts) lines += std::abs(value - face->first) > 2 ? count : 0;
+  return lines;
+}
+
+TEST_F(ModelDefaults, DrawEdgeDrawsACubesEdgesAndNoneOfASmoothSpheres) {
+  EXPECT_EQ(LinePixels(Obj("sphere.obj", Sphere(64, 32)), folder), 0u);
+  EXPECT_GT(LinePixels(Obj("cube.obj", Cube(true)), folder), 100u);
 }
 
 }  // namespace
