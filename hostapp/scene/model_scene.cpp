@@ -77,14 +77,6 @@ std::string ModelPathInScene(const std::string& model, const std::string& folder
 
 namespace {
 
-// Welded as the scene reader will weld it, so that its polygons find their
-// neighbours.
-assets::PolygonMesh Welded(const std::vector<HostVector>& points, const std::vector<HostPolygon>& polygons) {
-  assets::PolygonMesh mesh{points, polygons};
-  assets::Weld(mesh, assets::RelativeWeldDistance(mesh.points));
-  return mesh;
-}
-
 // The mesh nodes of a model read through Assimp, their bounding box and
 // their meshes.
 std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box,
@@ -97,7 +89,7 @@ std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& 
   for (size_t i = 0; i < nodes.size(); ++i) {
     if (nodes[i].mesh.polygons.empty()) continue;
     for (const HostVector& p : nodes[i].mesh.points) box.Add(p);
-    meshes.push_back(Welded(nodes[i].mesh.points, nodes[i].mesh.polygons));
+    meshes.push_back(nodes[i].mesh);
     Part part;
     const bool unique = !nodes[i].name.empty() && named[nodes[i].name] == 1;
     part.name = nodes[i].name.empty() ? "node " + std::to_string(i) : nodes[i].name;
@@ -199,7 +191,7 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
     if (!read.ok()) return {nullptr, read.error};
     if (read.mesh.polygons.empty()) return {nullptr, modelPath + ": the file has no polygons"};
     for (const HostVector& p : read.mesh.points) box.Add(p);
-    meshes.push_back(Welded(read.mesh.points, read.mesh.polygons));
+    meshes.push_back(assets::PolygonMesh{read.mesh.points, read.mesh.polygons});
     parts.push_back(Part{fs::path(modelPath).stem().string(), nullptr, true});
   } else {
     const std::string error = AssimpParts(modelPath, parts, box, meshes);
@@ -210,6 +202,9 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
     return {nullptr, modelPath + ": the model has no extent (all its points lie at one place)"};
   const Rounding round(diagonal);
   const Vec centre = box.Centre();
+  // Welded as the scene reader will weld them, so that polygons find their
+  // neighbours across the edges the defaults are measured on.
+  for (assets::PolygonMesh& mesh : meshes) assets::Weld(mesh, assets::RelativeWeldDistance(mesh.points));
 
   // A three-quarter view from the front right, above: the bounding sphere
   // fits the narrower of the two fields of view, with a little margin.
