@@ -23,13 +23,21 @@ struct Layer {
   int stride;  // floats from one pixel to the next
 };
 
-// The colour in floats, as OpenEXR's slices want it.
-FloatImage ColourFloats(const Image& color) {
+// The colour in floats, as OpenEXR's slices want it, less the background
+// where samples missed: colour = hit part + (1 - A) background.
+FloatImage Premultiplied(const Image& color, const FloatImage& alpha, const HostVector& background) {
   FloatImage out(color.width, color.height, 3);
   for (size_t i = 0; i < color.pixels.size(); ++i) {
-    out.values[3 * i] = static_cast<float>(color.pixels[i].x);
-    out.values[3 * i + 1] = static_cast<float>(color.pixels[i].y);
-    out.values[3 * i + 2] = static_cast<float>(color.pixels[i].z);
+    const double a = alpha.values[i];
+    HostVector c = color.pixels[i];
+    if (a <= 0.0) {
+      c = {0, 0, 0};
+    } else if (a < 1.0) {
+      c = {c.x - (1.0 - a) * background.x, c.y - (1.0 - a) * background.y, c.z - (1.0 - a) * background.z};
+    }
+    out.values[3 * i] = static_cast<float>(c.x);
+    out.values[3 * i + 1] = static_cast<float>(c.y);
+    out.values[3 * i + 2] = static_cast<float>(c.z);
   }
   return out;
 }
@@ -68,14 +76,14 @@ bool IsExrPath(const std::string& path) {
   return extension == ".exr";
 }
 
-std::string WriteExr(const std::string& path, const Frame& frame) {
+std::string WriteExr(const std::string& path, const Frame& frame, const HostVector& background) {
   const int width = frame.color.width, height = frame.color.height;
-  const FloatImage colour = ColourFloats(frame.color);
   FloatImage alpha = frame.coverage;
   if (alpha.Empty()) {
     alpha = FloatImage(width, height, 1);
     std::fill(alpha.values.begin(), alpha.values.end(), 1.0f);
   }
+  const FloatImage colour = Premultiplied(frame.color, alpha, background);
   std::vector<Layer> layers;
   AddThree(layers, colour, "", "RGB");
   layers.push_back(Layer{"A", alpha.values.data(), 1});

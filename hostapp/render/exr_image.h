@@ -10,10 +10,12 @@
 
 namespace tess::render {
 
-// A is the frame's coverage where it has one, else 1 everywhere. Empty on
-// success, else one line naming the file; the file is replaced whole or left
-// as it was.
-std::string WriteExr(const std::string& path, const Frame& frame);
+// A is the frame's coverage where it has one, and R, G, B are premultiplied
+// by it as compositing expects: the colour of what the samples hit, without
+// the `background` the misses saw. Without coverage A is 1 and the colour is
+// the frame's. Empty on success, else one line naming the file; the file is
+// replaced whole or left as it was.
+std::string WriteExr(const std::string& path, const Frame& frame, const HostVector& background);
 
 // A path ending in ".exr" (any case).
 bool IsExrPath(const std::string& path);

@@ -88,10 +88,10 @@ Image8 PngBytes(int width, int height, Convert&& convert) {
 }
 
 // The image (PNG or EXR) and the PNG outputs asked for; the first failure.
-std::string WriteImages(const RenderRequest& r, const Frame& frame) {
+std::string WriteImages(const RenderRequest& r, const Frame& frame, const Scene& scene) {
   const int w = frame.color.width, h = frame.color.height;
   std::string error = IsExrPath(r.output)
-                          ? WriteExr(r.output, frame)
+                          ? WriteExr(r.output, frame, scene.image.background)
                           : WritePng(r.output, PngBytes(w, h, [&] { return ToBytes(frame.color, true); }));
   if (error.empty() && !r.normals.empty())
     error = WritePng(r.normals, PngBytes(w, h, [&] { return NormalBytes(frame.normals); }));
@@ -194,7 +194,7 @@ std::string RenderWithModule(const RenderRequest& r, std::ostream& out, std::ost
   if (!outcome.error.empty()) return outcome.error;
 
   start = Clock::now();
-  const std::string error = WriteImages(r, outcome.frame);
+  const std::string error = WriteImages(r, outcome.frame, *read.scene);
   phases.emplace_back("write images", Since(start));
   outcome.phases = phases;
   if (r.stats) {

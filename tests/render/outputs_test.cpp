@@ -135,10 +135,17 @@ TEST_F(RenderOutputs, TheExrHoldsTheBeautyTheNormalsTheAlbedoAndTheDistanceInFlo
   for (const float a : exr.channels.at("A")) partial += a > 0.0f && a < 1.0f ? 1 : 0;
   EXPECT_GT(partial, 10u);
 
-  // The beauty is the PNG's, before the 8-bit sRGB encoding.
+  // The beauty premultiplied by A: over the background it is the PNG's,
+  // before the 8-bit sRGB encoding.
+  const HostVector background{0.05, 0.05, 0.07};  // the scene's default
+  EXPECT_EQ(exr.At("R", 0, 0), 0.0f);
   render::Image beauty(exr.width, exr.height);
   for (int y = 0; y < exr.height; ++y)
-    for (int x = 0; x < exr.width; ++x) beauty.At(x, y) = {exr.At("R", x, y), exr.At("G", x, y), exr.At("B", x, y)};
+    for (int x = 0; x < exr.width; ++x) {
+      const double clear = 1.0 - exr.At("A", x, y);
+      beauty.At(x, y) = {exr.At("R", x, y) + clear * background.x, exr.At("G", x, y) + clear * background.y,
+                         exr.At("B", x, y) + clear * background.z};
+    }
   const render::Image8 png = Png(Path("frame.png"));
   const render::Image8 fromExr = render::ToBytes(beauty, true);
   ASSERT_EQ(png.rgb.size(), fromExr.rgb.size());
