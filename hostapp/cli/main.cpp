@@ -1,6 +1,7 @@
 // tessaline-host: plays the 3D application for the Tessaline module.
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <map>
@@ -41,6 +42,9 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write fails with EFBIG, which the writer reports
+  // and cleans up after, instead of the signal ending the process mid-file.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Commands report bad input themselves; what reaches here is the rest, such
   // as memory running out, and still ends as one line and a failure.
   try {

@@ -19,11 +19,13 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
   CLI::App* cmd = app.add_subcommand(
       "render",
       "Render a scene file, or a model file (glTF, FBX, COLLADA, STL, PLY, OBJ, ...) in a scene made for it, "
-      "to a PNG. Without either, the built-in demo scene.");
+      "to a PNG or an OpenEXR file. Without either, the built-in demo scene.");
   cmd->add_option("scene", request->scenePath,
                   "Scene file (.json), or a model file: every mesh node an object, framed by the camera, "
                   "over a ground plane");
-  cmd->add_option("-o,--output", request->output, "Image to write (PNG)")->capture_default_str();
+  cmd->add_option("-o,--output", request->output,
+                  "Image to write: PNG, or with .exr a float OpenEXR file of the layers RGBA, N, albedo and Z")
+      ->capture_default_str();
   cmd->add_option("--width", request->width, "Image width (default: the scene's)")->check(CLI::Range(1, 16384));
   cmd->add_option("--height", request->height, "Image height (default: the scene's)")->check(CLI::Range(1, 16384));
   cmd->add_option("--samples", request->samples, "Samples per pixel (default: the scene's)")
@@ -31,6 +33,8 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
   cmd->add_option("--threads", request->threads, "Render threads (default: one per core)")
       ->check(CLI::Range(1, render::maxThreads));
   cmd->add_option("--normals", request->normals, "Also write the shading normals as colours to this PNG");
+  cmd->add_option("--albedo", request->albedo,
+                  "Also write the colour channel before lighting (Draw Edge's lines on their own) to this PNG");
   cmd->add_flag("--stats", request->stats,
                 "Print times per phase (and of reading and welding each mesh file), samples/s, rays/s, adjacency "
                 "tables built and bare Embree rays for comparison");
@@ -39,10 +43,11 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
   // Model files: NaN stands for "not given" (this CLI11 has no std::optional).
   auto shaders = std::make_shared<std::array<double, 3>>();
   shaders->fill(std::nan(""));
-  auto* soft = cmd->add_option("--soft-edge", (*shaders)[0],
-                               "Model files: Soft Edge's edge method with this radius on every object "
-                               "(without any shader option: radius 2% of the bounding-box diagonal)")
-                   ->check(CLI::NonNegativeNumber);
+  auto* soft =
+      cmd->add_option("--soft-edge", (*shaders)[0],
+                      "Model files: Soft Edge's edge method with this radius on every object "
+                      "(without any shader option: a radius fitted to the faces along the model's feature edges)")
+          ->check(CLI::NonNegativeNumber);
   cmd->add_option("--soft-edge-rays", (*shaders)[1],
                   "Model files: Soft Edge's ray sampling method with this radius on every object")
       ->check(CLI::NonNegativeNumber)

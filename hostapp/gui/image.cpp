@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+
+#include "hostapp/services/atomic_file.h"
 
 namespace tess::gui {
 namespace {
@@ -118,12 +121,22 @@ bool WritePng(const Image& image, const std::string& path, std::string* why) {
   png.width = static_cast<png_uint_32>(image.Width());
   png.height = static_cast<png_uint_32>(image.Height());
   png.format = PNG_FORMAT_RGBA;
-  if (png_image_write_to_file(&png, path.c_str(), 0, image.Bytes().data(), 0, nullptr) == 0) {
-    if (why != nullptr) *why = png.message[0] != '\0' ? png.message : "cannot write";
+  // Encoded in memory first, so that the file is replaced whole or not at all.
+  png_alloc_size_t size = 0;
+  std::string bytes;
+  if (png_image_write_get_memory_size(png, size, 0, image.Bytes().data(), 0, nullptr) != 0) {
+    bytes.resize(size);
+    if (png_image_write_to_memory(&png, bytes.data(), &size, 0, image.Bytes().data(), 0, nullptr) == 0) size = 0;
+  }
+  if (size == 0) {
+    if (why != nullptr) *why = png.message[0] != '\0' ? png.message : "cannot encode";
     png_image_free(&png);
     return false;
   }
-  return true;
+  bytes.resize(size);
+  const std::string failure = host::WriteFileAtomically(path, bytes);
+  if (why != nullptr) *why = failure;
+  return failure.empty();
 }
 
 }  // namespace tess::gui

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hostapp/services/atomic_file.h"
+
 namespace tess::render {
 namespace {
 
@@ -27,15 +29,26 @@ Image8 ToBytes(const Image& image, bool encodeSrgb) {
   return out;
 }
 
+Image8 ToBytes(const FloatImage& image) {
+  Image8 out{image.width, image.height, {}};
+  out.rgb.reserve(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3);
+  for (size_t i = 0; i + 2 < image.values.size(); i += static_cast<size_t>(image.channels))
+    for (size_t c = 0; c < 3; ++c) out.rgb.push_back(Byte(image.values[i + c]));
+  return out;
+}
+
+Image8 NormalBytes(const FloatImage& normals) {
+  Image8 out{normals.width, normals.height, {}};
+  out.rgb.reserve(static_cast<size_t>(normals.width) * static_cast<size_t>(normals.height) * 3);
+  for (size_t i = 0; i + 2 < normals.values.size(); i += static_cast<size_t>(normals.channels))
+    for (size_t c = 0; c < 3; ++c) out.rgb.push_back(Byte(normals.values[i + c] * 0.5 + 0.5));
+  return out;
+}
+
 std::string WritePng(const std::string& path, const Image8& image) {
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  png.width = static_cast<png_uint_32>(image.width);
-  png.height = static_cast<png_uint_32>(image.height);
-  png.format = PNG_FORMAT_RGB;
-  if (png_image_write_to_file(&png, path.c_str(), 0, image.rgb.data(), 0, nullptr) == 0)
-    return path + ": cannot write the image (" + png.message + ")";
-  return {};
+  const std::string bytes = EncodePng(image);
+  if (bytes.empty()) return path + ": cannot encode the image";
+  return host::WriteFileOrSay(path, bytes);
 }
 
 std::string EncodePng(const Image8& image) {

@@ -3,16 +3,17 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <thread>
 
 #include "hostapp/scene/demo_scene.h"
 #include "hostapp/scene/model_scene.h"
+#include "hostapp/render/exr_image.h"
 #include "hostapp/render/module_host.h"
 #include "hostapp/render/out_of_memory.h"
 #include "hostapp/render/pipeline.h"
 #include "hostapp/scene/scene_reader.h"
+#include "hostapp/services/atomic_file.h"
 
 namespace tess::render {
 namespace {
@@ -31,7 +32,11 @@ RenderSettings SettingsFor(const RenderRequest& r, const Scene& scene) {
   const int cores = static_cast<int>(std::thread::hardware_concurrency());
   s.threads = r.threads > 0 ? r.threads : (cores > 0 ? cores : 1);
   s.progress = r.progress;
-  s.normals = !r.normals.empty();
+  const bool exr = IsExrPath(r.output);
+  s.normals = exr || !r.normals.empty();
+  s.albedo = exr || !r.albedo.empty();
+  s.depth = exr;
+  s.coverage = exr;
   return s;
 }
 
@@ -75,10 +80,24 @@ void PrintStats(std::ostream& out, const RenderOutcome& o, const RenderSettings&
   }
 }
 
-Image8 PngBytes(const Image& image, bool encodeSrgb) {
-  const uint64_t bytes = 3 * static_cast<uint64_t>(image.width) * static_cast<uint64_t>(image.height);
-  return Allocate("the PNG data of " + std::to_string(image.width) + " x " + std::to_string(image.height) + " pixels",
-                  bytes, [&] { return ToBytes(image, encodeSrgb); });
+template <typename Convert>
+Image8 PngBytes(int width, int height, Convert&& convert) {
+  const uint64_t bytes = 3 * static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  return Allocate("the PNG data of " + std::to_string(width) + " x " + std::to_string(height) + " pixels", bytes,
+                  convert);
+}
+
+// The image (PNG or EXR) and the PNG outputs asked for; the first failure.
+std::string WriteImages(const RenderRequest& r, const Frame& frame, const Scene& scene) {
+  const int w = frame.color.width, h = frame.color.height;
+  std::string error = IsExrPath(r.output)
+                          ? WriteExr(r.output, frame, scene.image.background)
+                          : WritePng(r.output, PngBytes(w, h, [&] { return ToBytes(frame.color, true); }));
+  if (error.empty() && !r.normals.empty())
+    error = WritePng(r.normals, PngBytes(w, h, [&] { return NormalBytes(frame.normals); }));
+  if (error.empty() && !r.albedo.empty())
+    error = WritePng(r.albedo, PngBytes(w, h, [&] { return ToBytes(frame.albedo); }));
+  return error;
 }
 
 // Mesh files: how long reading and welding took, and what welding did.
@@ -136,16 +155,25 @@ SceneResult ReadScene(const RenderRequest& r) {
   std::string folder = ".";
   if (!r.printScene.empty()) {
     folder = std::filesystem::absolute(r.printScene).parent_path().string();
+    // The model's path is made relative to this folder, and checked by
+    // reading the scene through it: the folder must be there first.
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+      return {nullptr, r.printScene + ": there is no folder " + folder + " to write it in"};
     options.sceneFolder = folder;
   }
   const ModelScene made = MakeModelScene(r.scenePath, options);
   if (!made.error.empty()) return {nullptr, made.error};
   const std::string text = SceneText(made.scene);
-  if (!r.printScene.empty()) {
-    std::ofstream file(r.printScene, std::ios::binary);
-    if (!(file << text) || !file.flush()) return {nullptr, r.printScene + ": cannot write the scene"};
+  SceneResult read =
+      ReadSceneText(text, folder, r.printScene.empty() ? r.scenePath + " (the scene made for it)" : r.printScene);
+  // Only a scene whose model was read is worth keeping: a failure leaves
+  // whatever file was there.
+  if (read.scene && !r.printScene.empty()) {
+    const std::string error = host::WriteFileOrSay(r.printScene, text);
+    if (!error.empty()) return {nullptr, error};
   }
-  return ReadSceneText(text, folder, r.printScene.empty() ? r.scenePath + " (the scene made for it)" : r.printScene);
+  return read;
 }
 
 // Everything between module start and end, so that the scene's nodes are
@@ -166,8 +194,7 @@ std::string RenderWithModule(const RenderRequest& r, std::ostream& out, std::ost
   if (!outcome.error.empty()) return outcome.error;
 
   start = Clock::now();
-  std::string error = WritePng(r.output, PngBytes(outcome.frame.color, true));
-  if (error.empty() && !r.normals.empty()) error = WritePng(r.normals, PngBytes(outcome.frame.normals, false));
+  const std::string error = WriteImages(r, outcome.frame, *read.scene);
   phases.emplace_back("write images", Since(start));
   outcome.phases = phases;
   if (r.stats) {

@@ -11,9 +11,10 @@ namespace tess::render {
 
 struct RenderRequest {
   std::string modulePath;
-  std::string scenePath;  // empty: the built-in demo scene; not ".json": a model to make a scene for
-  std::string output = "render.png";
+  std::string scenePath;                   // empty: the built-in demo scene; not ".json": a model to make a scene for
+  std::string output = "render.png";       // ".exr": every layer (WriteExr), else PNG
   std::string normals;                     // empty: none
+  std::string albedo;                      // empty: none
   int width = 0, height = 0, samples = 0;  // 0: the scene's own
   int threads = 0;                         // 0: one per core
   bool stats = false;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <system_error>
 #include <thread>
 
@@ -33,6 +34,36 @@ bool Cancelled(const Job& job) {
   return job.settings.control != nullptr && job.settings.control->cancel.load(std::memory_order_relaxed);
 }
 
+// The outputs beside the colour, summed over one pixel's samples.
+struct OutputSums {
+  Vec normal{0, 0, 0}, albedo{0, 0, 0};
+  double distance = 0.0;
+  int hits = 0, samples = 0;
+
+  void Add(const SampleResult& r) {
+    ++samples;
+    if (!r.hit) return;
+    ++hits;
+    normal = normal + r.normal;
+    albedo = albedo + r.albedo;
+    distance += r.distance;
+  }
+
+  void Store(Frame& frame, const RenderSettings& s, int x, int y) const {
+    const auto put = [](float* to, const Vec& v) {
+      to[0] = static_cast<float>(v.x);
+      to[1] = static_cast<float>(v.y);
+      to[2] = static_cast<float>(v.z);
+    };
+    const double share = samples > 0 ? 1.0 / samples : 0.0;
+    if (s.normals) put(frame.normals.At(x, y), hits > 0 ? Normalize(normal) : normal);
+    if (s.albedo) put(frame.albedo.At(x, y), albedo * share);
+    if (s.depth)
+      *frame.depth.At(x, y) = hits > 0 ? static_cast<float>(distance / hits) : std::numeric_limits<float>::infinity();
+    if (s.coverage) *frame.coverage.At(x, y) = static_cast<float>(hits * share);
+  }
+};
+
 void RenderTile(Job& job, SampleShader& shader, int tile) {
   const RenderSettings& s = job.settings;
   const int x0 = (tile % job.tilesX) * tileSize, y0 = (tile / job.tilesX) * tileSize;
@@ -41,17 +72,18 @@ void RenderTile(Job& job, SampleShader& shader, int tile) {
   // many samples takes long enough for an edit to notice the wait.
   for (int y = y0; y < std::min(y0 + tileSize, s.height) && !Cancelled(job); ++y)
     for (int x = x0; x < std::min(x0 + tileSize, s.width); ++x) {
-      Vec colour{0, 0, 0}, normal{0, 0, 0};
+      Vec colour{0, 0, 0};
+      OutputSums outputs;
       for (int k = 0; k < s.samples; ++k) {
         double dx = 0.5, dy = 0.5;
         PixelSample(x, y, k, s.samples, dx, dy);
         const SampleResult r = shader.Shade(job.camera.Origin(), job.camera.Direction(x + dx, y + dy));
         colour = colour + r.color * weight;
-        normal = normal + r.normal * weight;
+        outputs.Add(r);
       }
       // Each pixel belongs to one tile, so workers never write the same pixel.
       job.frame.color.At(x, y) = colour;
-      if (s.normals) job.frame.normals.At(x, y) = Normalize(normal) * 0.5 + Vec{0.5, 0.5, 0.5};
+      outputs.Store(job.frame, s, x, y);
     }
 }
 
@@ -84,6 +116,13 @@ Image NewImage(const RenderSettings& s, const std::string& what) {
                   [&] { return Image(s.width, s.height); });
 }
 
+FloatImage NewFloatImage(const RenderSettings& s, int channels, const std::string& what) {
+  const uint64_t bytes = uint64_t{sizeof(float)} * static_cast<uint64_t>(channels) * static_cast<uint64_t>(s.width) *
+                         static_cast<uint64_t>(s.height);
+  return Allocate(what + " of " + std::to_string(s.width) + " x " + std::to_string(s.height) + " pixels", bytes,
+                  [&] { return FloatImage(s.width, s.height, channels); });
+}
+
 void ShowProgress(int done, int total) {
   const int width = 40, filled = total > 0 ? done * width / total : width;
   std::fprintf(stderr, "\rrendering [%.*s%*s] %3d%%", filled,
@@ -96,7 +135,10 @@ void ShowProgress(int done, int total) {
 Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) {
   Frame frame;
   frame.color = NewImage(settings, "the image");
-  if (settings.normals) frame.normals = NewImage(settings, "the normals image");
+  if (settings.normals) frame.normals = NewFloatImage(settings, 3, "the normals image");
+  if (settings.albedo) frame.albedo = NewFloatImage(settings, 3, "the albedo image");
+  if (settings.depth) frame.depth = NewFloatImage(settings, 1, "the depth image");
+  if (settings.coverage) frame.coverage = NewFloatImage(settings, 1, "the coverage image");
   const CameraSetup& view = context.scene.camera;
   Job job{context,
           settings,

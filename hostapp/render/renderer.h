@@ -32,7 +32,11 @@ struct RenderSettings {
   int samples = 4;
   int threads = 1;        // render thread indices 0 .. threads - 1
   bool progress = false;  // a bar on stderr
-  bool normals = false;   // fill Frame::normals
+  // Outputs beside the colour, each filled only when asked for.
+  bool normals = false;   // Frame::normals
+  bool albedo = false;    // Frame::albedo
+  bool depth = false;     // Frame::depth
+  bool coverage = false;  // Frame::coverage
   RenderControl* control = nullptr;
 };
 
@@ -48,9 +52,22 @@ struct RenderStats {
   int threadsStarted = 0;
 };
 
+// Each output is averaged over the pixel's samples as the colour is: the
+// same samples, the same weights.
 struct Frame {
   Image color;
-  Image normals;
+  // N: the unit shading normal in world space, the normalised mean of the
+  // samples' normals; zero where no sample hit anything.
+  FloatImage normals;
+  // The colour channel's result before lighting, misses counting as black;
+  // Draw Edge's lines on their own.
+  FloatImage albedo;
+  // Z: the mean distance from the camera of the samples that hit, along
+  // their rays; +infinity where none hit.
+  FloatImage depth;
+  // The share of the samples that hit something: 1 inside, fractions on
+  // silhouettes against the background.
+  FloatImage coverage;
   RenderStats stats;
   bool cancelled = false;
 };

@@ -83,6 +83,8 @@ SampleResult SampleShader::Shade(const HostVector& origin, const HostVector& dir
   if (Dot(surface.geometricNormal, direction) > 0.0) n = -n;
   result.color = Light(surface, n, direction, albedo, material);
   result.normal = n;
+  result.albedo = albedo;
+  result.distance = hit.t;
   result.hit = true;
   return result;
 }

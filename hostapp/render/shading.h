@@ -26,6 +26,8 @@ struct RenderContext {
 struct SampleResult {
   HostVector color{0, 0, 0};
   HostVector normal{0, 0, 0};  // the shading normal used for lighting; zero on a miss
+  HostVector albedo{0, 0, 0};  // the colour channel before lighting; zero on a miss
+  double distance = 0.0;       // from the ray's origin to the hit, along a unit direction
   bool hit = false;
 };
 

@@ -13,6 +13,8 @@
 #include "hostapp/scene/mesh_file.h"
 #include "hostapp/assets/obj_reader.h"
 #include "hostapp/assets/vec.h"
+#include "hostapp/assets/weld.h"
+#include "hostapp/scene/model_edges.h"
 
 namespace tess::render {
 namespace {
@@ -53,15 +55,32 @@ struct Rounding {
   Json operator()(const Vec& v) const { return Json::array({(*this)(v.x), (*this)(v.y), (*this)(v.z)}); }
 };
 
-std::string PathInScene(const std::string& model, const std::string& folder) {
+}  // namespace
+
+// Relative when the model lies inside the scene's folder or was given
+// relative (a project moved as a whole keeps working); an absolute path to
+// elsewhere stays absolute (the scene can move without the model). Relative
+// paths come from the resolved folders, so that a link on the way cannot send
+// ".." to another parent than the one the system will take.
+std::string ModelPathInScene(const std::string& model, const std::string& folder) {
+  const fs::path given = fs::path(model).lexically_normal();
   const fs::path absolute = fs::absolute(model).lexically_normal();
-  if (folder.empty()) return absolute.string();
-  const fs::path relative = absolute.lexically_relative(fs::absolute(folder).lexically_normal());
-  return relative.empty() ? absolute.string() : relative.generic_string();
+  if (folder.empty()) return absolute.generic_string();
+  std::error_code ec;
+  const fs::path from = fs::weakly_canonical(fs::absolute(folder), ec);
+  const fs::path to = ec ? absolute : fs::weakly_canonical(absolute, ec);
+  const fs::path relative = ec ? fs::path() : to.lexically_relative(from);
+  const bool inside = !relative.empty() && *relative.begin() != "..";
+  if (relative.empty() || (given.is_absolute() && !inside)) return absolute.generic_string();
+  return relative.generic_string();
 }
 
-// The mesh nodes of a model read through Assimp, and their bounding box.
-std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box) {
+namespace {
+
+// The mesh nodes of a model read through Assimp, their bounding box and
+// their meshes.
+std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box,
+                        std::vector<assets::PolygonMesh>& meshes) {
   const assets::ModelResult read = assets::ImportModel(path);
   if (read.model == nullptr) return read.error;
   const auto& nodes = read.model->nodes;
@@ -70,6 +89,7 @@ std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& 
   for (size_t i = 0; i < nodes.size(); ++i) {
     if (nodes[i].mesh.polygons.empty()) continue;
     for (const HostVector& p : nodes[i].mesh.points) box.Add(p);
+    meshes.push_back(nodes[i].mesh);
     Part part;
     const bool unique = !nodes[i].name.empty() && named[nodes[i].name] == 1;
     part.name = nodes[i].name.empty() ? "node " + std::to_string(i) : nodes[i].name;
@@ -82,21 +102,28 @@ std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& 
   return {};
 }
 
-Json Material(const ModelSceneOptions& options, double diagonal, const Rounding& round) {
+// Both shaders act on the model's features: edges from its feature angle
+// up to 180°, so that panels meeting at any angle beyond a right one are
+// rounded and drawn too, while the edges of its smooth surfaces, and the
+// diagonals of flat triangulated faces, stay untouched.
+Json Material(const ModelSceneOptions& options, const EdgeDefaults& edges, const Rounding& round) {
   Json material = {{"color", Json::array({0.8, 0.8, 0.8})}};
+  const auto angle = static_cast<int>(edges.featureAngle);  // whole degrees
   if (options.softEdgeRays) {
     material["normal"] = {
         {"shader", "SoftEdge"},
         {"params", {{"SOFTEDGE_METHOD", "SOFTEDGE_METHOD_SAMPLING"}, {"SOFTEDGE_RADIUS", *options.softEdgeRays}}}};
   } else if (options.softEdge || !options.drawEdge) {
-    const double radius = options.softEdge ? *options.softEdge : round(defaultSoftEdgeShare * diagonal);
-    material["normal"] = {{"shader", "SoftEdge"}, {"params", {{"SOFTEDGE_RADIUS", radius}}}};
+    const double radius = options.softEdge ? *options.softEdge : round(edges.radius);
+    material["normal"] = {
+        {"shader", "SoftEdge"},
+        {"params", {{"SOFTEDGE_RADIUS", radius}, {"SOFTEDGE_ANGLE_MIN", angle}, {"SOFTEDGE_ANGLE_MAX", 180}}}};
   }
-  // From 1 degree up: the inner edges of a flat polygon that was split, or
-  // of a triangulated flat face, stay hidden.
   if (options.drawEdge)
-    material["color"] = {{"shader", "DrawEdge"},
-                         {"params", {{"DRAWEDGE_WIDTH", *options.drawEdge}, {"DRAWEDGE_ANGLE_MIN", 1}}}};
+    material["color"] = {
+        {"shader", "DrawEdge"},
+        {"params",
+         {{"DRAWEDGE_WIDTH", *options.drawEdge}, {"DRAWEDGE_ANGLE_MIN", angle}, {"DRAWEDGE_ANGLE_MAX", 180}}}};
   return material;
 }
 
@@ -158,14 +185,16 @@ bool IsSceneFile(const std::string& path) {
 ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions& options) {
   std::vector<Part> parts;
   Box box;
+  std::vector<assets::PolygonMesh> meshes;
   if (IsObjFile(modelPath)) {
     const MeshResult read = ReadObj(modelPath);
     if (!read.ok()) return {nullptr, read.error};
     if (read.mesh.polygons.empty()) return {nullptr, modelPath + ": the file has no polygons"};
     for (const HostVector& p : read.mesh.points) box.Add(p);
+    meshes.push_back(assets::PolygonMesh{read.mesh.points, read.mesh.polygons});
     parts.push_back(Part{fs::path(modelPath).stem().string(), nullptr, true});
   } else {
-    const std::string error = AssimpParts(modelPath, parts, box);
+    const std::string error = AssimpParts(modelPath, parts, box, meshes);
     if (!error.empty()) return {nullptr, error};
   }
   const double diagonal = box.Diagonal();
@@ -173,6 +202,9 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
     return {nullptr, modelPath + ": the model has no extent (all its points lie at one place)"};
   const Rounding round(diagonal);
   const Vec centre = box.Centre();
+  // Welded as the scene reader will weld them, so that polygons find their
+  // neighbours across the edges the defaults are measured on.
+  for (assets::PolygonMesh& mesh : meshes) assets::Weld(mesh, assets::RelativeWeldDistance(mesh.points));
 
   // A three-quarter view from the front right, above: the bounding sphere
   // fits the narrower of the two fields of view, with a little margin.
@@ -196,8 +228,8 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
                      {"position", round(Vec{centre.x, box.lo.y - 0.001 * diagonal, centre.z})},
                      {"material", {{"color", {0.5, 0.5, 0.52}}, {"specular", 0}}}});
   std::set<std::string> names{"ground"};
-  const std::string file = PathInScene(modelPath, options.sceneFolder);
-  const Json material = Material(options, diagonal, round);
+  const std::string file = ModelPathInScene(modelPath, options.sceneFolder);
+  const Json material = Material(options, ChooseEdgeDefaults(meshes, diagonal), round);
   for (const Part& part : parts) {
     std::string name = part.name.empty() ? "model" : part.name;
     for (int n = 2; names.count(name) > 0; ++n) name = part.name + " " + std::to_string(n);

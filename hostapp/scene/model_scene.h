@@ -23,10 +23,6 @@ struct ModelSceneOptions {
   std::string sceneFolder;
 };
 
-// Without any shader option, Soft Edge's edge method with this share of the
-// bounding-box diagonal as its radius.
-constexpr double defaultSoftEdgeShare = 0.02;
-
 struct ModelScene {
   Json scene;         // null on error
   std::string error;  // one line, "file: reason"
@@ -35,8 +31,15 @@ struct ModelScene {
 // Reads the model (tess::assets::ImportModel, or the OBJ reader) to find its
 // mesh nodes and bounding box. Objects name their node by its name where
 // that is unique, else by its number; a file with one mesh node, and any OBJ,
-// is one object of the whole file.
+// is one object of the whole file. Without a shader option, Soft Edge's edge
+// method with the radius ChooseEdgeDefaults finds for the welded meshes;
+// either shader acts on the edges from the model's feature angle up to 180°.
 ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions& options);
+
+// The model's path as a scene in `sceneFolder` names it: normalised;
+// relative to the folder when the model lies inside it or was given relative,
+// else absolute. An empty folder: absolute.
+std::string ModelPathInScene(const std::string& modelPath, const std::string& sceneFolder);
 
 // A scene, as render reads it, for people to read: one line per object.
 std::string SceneText(const Json& scene);

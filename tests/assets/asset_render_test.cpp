@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "hostapp/render/render_run.h"
+#include "hostapp/scene/model_scene.h"
 #include "tests/render/render_fixture.h"
 
 namespace tess::test {
@@ -168,8 +169,12 @@ std::string Bytes(const fs::path& path) {
 }
 
 TEST_F(RenderModel, AModelRendersAtOnceAndItsPrintedSceneRendersTheSameImage) {
+  // The model inside the scene's folder: the scene names it relative to
+  // itself, so that the two move together.
+  fs::create_directories(folder / "scenes" / "models");
+  fs::copy_file(data + "/nodes.gltf", folder / "scenes" / "models" / "nodes.gltf");
   render::RenderRequest request;
-  request.scenePath = data + "/nodes.gltf";
+  request.scenePath = (folder / "scenes" / "." / "models" / ".." / "models" / "nodes.gltf").string();
   request.width = 80;
   request.height = 60;
   request.drawEdge = 0.05;
@@ -186,7 +191,7 @@ TEST_F(RenderModel, AModelRendersAtOnceAndItsPrintedSceneRendersTheSameImage) {
   EXPECT_GT(lit, image.rgb.size() / 3 / 4);
 
   const std::string made = Bytes(request.printScene);
-  EXPECT_NE(made.find(R"("file": "../../..)"), std::string::npos) << "relative to the scene's folder:\n" << made;
+  EXPECT_NE(made.find(R"("file": "models/nodes.gltf")"), std::string::npos) << "relative and normal:\n" << made;
   EXPECT_NE(made.find(R"("node": "Base", "children": false)"), std::string::npos) << made;
   EXPECT_NE(made.find(R"("node": 6)"), std::string::npos) << "a name two nodes share is a number:\n" << made;
 
@@ -197,7 +202,7 @@ TEST_F(RenderModel, AModelRendersAtOnceAndItsPrintedSceneRendersTheSameImage) {
   EXPECT_EQ(Bytes(again.output), Bytes(request.output));
 }
 
-TEST_F(RenderModel, WithoutShaderOptionsSoftEdgeRoundsByTwoPercentOfTheDiagonal) {
+TEST_F(RenderModel, WithoutShaderOptionsACubeIsRoundedOnEveryEdgeByTwoPercentOfTheDiagonal) {
   render::RenderRequest request;
   request.scenePath = data + "/cube_binary.stl";
   request.width = 40;
@@ -207,10 +212,55 @@ TEST_F(RenderModel, WithoutShaderOptionsSoftEdgeRoundsByTwoPercentOfTheDiagonal)
   request.printScene = (folder / "made.json").string();
   ASSERT_EQ(Run(request), 0);
   // The diagonal of the cube of edge 2 is 2√3 = 3.464: 2% is 0.069.
-  EXPECT_NE(Bytes(request.printScene).find(R"({"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.069}})"),
-            std::string::npos)
-      << Bytes(request.printScene);
+  const render::Json made = render::Json::parse(Bytes(request.printScene));
+  EXPECT_EQ(made["objects"][1]["material"]["normal"],
+            render::Json::parse(R"({"shader": "SoftEdge", "params": {"SOFTEDGE_RADIUS": 0.069,
+                                    "SOFTEDGE_ANGLE_MIN": 20, "SOFTEDGE_ANGLE_MAX": 180}})"))
+      << made.dump();
   EXPECT_NE(stats.find("welded within 3.4641e-06: 36 points to 8, 12 polygons, 0 dropped"), std::string::npos) << stats;
+}
+
+TEST_F(RenderModel, ThePrintedSceneNamesTheModelRelativeToItsFolderOrAbsoluteWhenGivenSoElsewhere) {
+  const fs::path model = folder / "models" / "cube.stl";
+  fs::create_directories(model.parent_path());
+  fs::copy_file(data + "/cube_binary.stl", model);
+  const fs::path sceneFolder = folder / "scenes";
+  // Given relative (to wherever the tests run): relative to the scene's
+  // folder, however far up that goes, and normal.
+  const fs::path relative = fs::relative(model, fs::current_path());
+  const std::string fromRelative =
+      render::ModelPathInScene((relative.parent_path() / ".." / "models" / "cube.stl").string(), sceneFolder.string());
+  EXPECT_EQ(fromRelative, "../models/cube.stl");
+  // A scene folder reached through a link: ".." there leads to the parent of
+  // the folder the link names.
+  fs::create_directories(folder / "deep" / "er");
+  fs::create_directory_symlink(folder / "deep" / "er", folder / "link");
+  EXPECT_EQ(render::ModelPathInScene(relative.string(), (folder / "link").string()), "../../models/cube.stl");
+  // Given absolute, outside the scene's folder: absolute, normal.
+  const std::string fromAbsolute =
+      render::ModelPathInScene((folder / "models" / "." / "cube.stl").string(), sceneFolder.string());
+  EXPECT_EQ(fromAbsolute, model.generic_string());
+  // Inside it: relative, whichever way it was given.
+  EXPECT_EQ(render::ModelPathInScene(model.string(), folder.string()), "models/cube.stl");
+  EXPECT_EQ(render::ModelPathInScene(model.string(), ""), model.generic_string());
+}
+
+TEST_F(RenderModel, APrintedSceneIsWrittenOnlyWhenItsModelWasRead) {
+  const fs::path scene = folder / "made.json";
+  std::ofstream(scene) << "kept";
+  // It has an extent, but its one triangle collapses when welded: the model
+  // cannot be read as the scene reads it.
+  const fs::path model = folder / "bad.obj";
+  std::ofstream(model) << "v 0 0 0\nv 1 1 1\nv 1 1 1\nf 1 2 3\n";
+  render::RenderRequest request;
+  request.scenePath = model.string();
+  request.output = (folder / "model.png").string();
+  request.printScene = scene.string();
+  std::string error;
+  EXPECT_EQ(Run(request, &error), 1);
+  EXPECT_NE(error.find("bad.obj: welding left no polygons"), std::string::npos) << error;
+  EXPECT_EQ(Bytes(scene), "kept");
+  EXPECT_FALSE(fs::exists(request.output));
 }
 
 TEST_F(RenderModel, DroppedPolygonsAreCountedAndReportedOnce) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -22,6 +23,16 @@ inline std::string Replace(std::string text, const std::string& from, const std:
   const size_t at = text.find(from);
   EXPECT_NE(at, std::string::npos) << from;
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+// A relative path from the folder of `file` up to the root: one ".." for
+// every folder on the way, however deep the file lies.
+inline std::string UpToRoot(const std::string& file) {
+  std::string up;
+  for (const auto& part : std::filesystem::absolute(file).lexically_normal().parent_path().relative_path()) {
+    if (!part.empty()) up += "../";
+  }
+  return up;
 }
 
 }  // namespace tess::test
