@@ -13,7 +13,10 @@
 namespace {
 
 int Run(int argc, char** argv) {
-  CLI::App app{"tessaline-host: loads the Tessaline module as the 3D application would, and drives it."};
+  // Named, not taken from argv[0]: the usage lines (and the man page made from
+  // them) show the command as it is typed, not the path it was started by.
+  CLI::App app{"tessaline-host: loads the Tessaline module as the 3D application would, and drives it.",
+               "tessaline-host"};
   app.require_subcommand(1);
   app.fallthrough();  // shared options may follow the command
 
