@@ -32,6 +32,16 @@ if(TARGET tessaline-host)
   tessaline_install_module_folder(${CMAKE_INSTALL_LIBDIR}/tessaline host)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/hostapp/web/static/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tessaline/web
     COMPONENT host)
-  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT host)
+  # Debian's package documents: the copyright and a compressed changelog.
+  set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog)
+  string(TIMESTAMP changelogDate "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  string(CONCAT changelogText "tessaline (${TESSALINE_VERSION}) stable; urgency=medium\n\n"
+    "  * Release ${TESSALINE_VERSION}.\n\n"
+    " -- the Tessaline developers <developers@tessaline.example>  ${changelogDate}\n")
+  file(CONFIGURE OUTPUT ${changelog} CONTENT "${changelogText}")
+  add_custom_command(OUTPUT ${changelog}.gz COMMAND gzip -9nkf ${changelog} DEPENDS ${changelog})
+  add_custom_target(tessaline_changelog ALL DEPENDS ${changelog}.gz)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${changelog}.gz DESTINATION ${CMAKE_INSTALL_DOCDIR}
+    COMPONENT host)
   include(${CMAKE_CURRENT_LIST_DIR}/manpage.cmake)
 endif()

@@ -34,3 +34,8 @@ execute_process(
 if(failed)
   message(FATAL_ERROR "help2man failed on ${HOST}")
 endif()
+# -n: no name or time stamp inside, so the same page compresses the same.
+execute_process(COMMAND gzip -9nkf ${OUTPUT} RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "gzip failed on ${OUTPUT}")
+endif()

@@ -22,14 +22,18 @@ set(CPACK_PACKAGE_VENDOR "the Tessaline developers")
 set(CPACK_PACKAGE_CONTACT "the Tessaline developers <developers@tessaline.example>")
 set(CPACK_PACKAGE_HOMEPAGE_URL https://tessaline.example)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "rounded edges and edge lines for Cinema 4D, with a stand-in host")
+# The long description, in lines short enough for package tools; the Debian
+# package puts the summary above it.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Tessaline is a plug-in module for Cinema 4D with two channel shaders that work on the\n"
-  "polygon structure of the rendered object: Soft Edge rounds hard polygon edges in the\n"
-  "normal channel, Draw Edge draws lines along edges in any channel.\n"
+  "Tessaline is a plug-in module for Cinema 4D with two channel shaders that\n"
+  "work on the polygon structure of the rendered object: Soft Edge rounds hard\n"
+  "polygon edges in the normal channel, Draw Edge draws lines along edges in\n"
+  "any channel.\n"
   "\n"
-  "This package holds the Linux build of the module and tessaline-host, which loads it\n"
-  "as the application would: it renders scenes and model files with Embree, draws the\n"
-  "shaders' attribute panels and serves a live preview in the browser.")
+  "This package holds the Linux build of the module and tessaline-host, which\n"
+  "loads it as the application would: it renders scenes and model files with\n"
+  "Embree, draws the shaders' attribute panels and serves a live preview in\n"
+  "the browser.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")
@@ -40,10 +44,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The module folder under lib/ has no public libraries for other packages.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
-# Debian-format package description: the summary, then the long text.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
 
-set(CPACK_ARCHIVE_PLUGIN_FILE_NAME ${TESSALINE_ARCHIVE_NAME})
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+# CPack hands every CPACK_ variable on to cpack-project.cmake.
+set(CPACK_TESSALINE_ARCHIVE_NAME ${TESSALINE_ARCHIVE_NAME})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-project.cmake)
 include(CPack)

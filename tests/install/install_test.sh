@@ -20,13 +20,14 @@ mv "$work/first" "$work/moved"
 prefix=$work/moved
 host=$prefix/bin/tessaline-host
 for file in bin/tessaline-host lib/tessaline/tessaline.so lib/tessaline/docs/manual.pdf \
-  lib/tessaline/res/strings_us/c4d_strings.str share/tessaline/web/index.html share/man/man1/tessaline-host.1; do
+  lib/tessaline/res/strings_us/c4d_strings.str share/tessaline/web/index.html share/man/man1/tessaline-host.1.gz; do
   [ -f "$prefix/$file" ] || Fail "$file is not installed"
 done
 [ ! -e "$prefix/tessaline" ] || Fail "the plug-in archive's folder was installed too"
 # The man page carries every command's help.
+manpage=$(gzip -dc "$prefix/share/man/man1/tessaline-host.1.gz")
 for command in info render serve; do
-  grep -q "^\.SS $command\$" "$prefix/share/man/man1/tessaline-host.1" || Fail "the man page lacks $command"
+  grep -q "^\.SS $command\$" <<<"$manpage" || Fail "the man page lacks $command"
 done
 
 version=$(cat "$source/VERSION")

@@ -20,8 +20,9 @@ package=$(ls "$work"/tessaline_*.deb 2>/dev/null || true)
 [ "$(dpkg-deb -f "$package" Version)" = "$version" ] || Fail "version $(dpkg-deb -f "$package" Version), not $version"
 [ "$(dpkg-deb -f "$package" Package)" = tessaline ] || Fail "named $(dpkg-deb -f "$package" Package)"
 depends=$(dpkg-deb -f "$package" Depends)
-for library in libembree3 libassimp5 libc6; do
-  grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || Fail "Depends lacks $library: $depends"
+# Debian's names carry the library's soname: libembree3-3, libassimp5.
+for library in 'libembree3(-[0-9]+)?' 'libassimp[0-9]+' libc6; do
+  grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || Fail "Depends names no $library: $depends"
 done
 [ -n "$(dpkg-deb -f "$package" Maintainer)" ] || Fail "no maintainer"
 
