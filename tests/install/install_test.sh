@@ -6,7 +6,8 @@
 set -euo pipefail
 build=$1
 source=$2
-work=$(mktemp -d)
+# The real path: the host reports paths from /proc/self/exe, with links resolved.
+work=$(cd "$(mktemp -d)" && pwd -P)
 trap 'rm -rf "$work"' EXIT
 Fail() {
   echo "install: $*" >&2

@@ -7,7 +7,8 @@
 set -euo pipefail
 build=$1
 version=$2
-work=$(mktemp -d)
+# The real path: the host reports paths from /proc/self/exe, with links resolved.
+work=$(cd "$(mktemp -d)" && pwd -P)
 trap 'rm -rf "$work"' EXIT
 Fail() {
   echo "package: $*" >&2
