@@ -7,8 +7,6 @@
 # The host finds the module and the page relative to its own program, so the
 # installed tree works wherever it is moved to.
 
-set(TESSALINE_MODULE_FOLDER_FILES ${PROJECT_SOURCE_DIR}/docs/manual.pdf)
-
 # The module folder: the library beside res/ and docs/manual.pdf.
 function(tessaline_install_module_folder destination component)
   if(WIN32)

@@ -1,8 +1,8 @@
 # `cpack` in the build folder makes the release files, named from VERSION:
 #   tessaline_<version>_amd64.deb          the host with its module and page (Linux)
 #   tessaline-<version>-<os>-x64.zip       the plug-in folder tessaline/ for the application
-# The archive holds only the plugin component; the package only the host
-# component (cpack-project.cmake picks them per generator).
+# The archive holds only the plugin component; the package what a plain
+# install installs, the host component (cpack-project.cmake picks per generator).
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
   set(TESSALINE_ARCH x64)
 else()
