@@ -1,11 +1,9 @@
 // Version text and the console banner.
 #include "main/tessaline.h"
 
-namespace {
+#include "tessaline_version.h"
 
-constexpr Int32 versionMajor = 1;
-constexpr Int32 versionMinor = 5;
-constexpr Int32 versionBuild = 6;
+namespace {
 
 const char* const bannerRule = "||----------------------------------------";
 const char* const makerAddress = "https://tessaline.example";
@@ -13,13 +11,7 @@ const char* const makerAddress = "https://tessaline.example";
 }  // namespace
 
 String GetVersionText() {
-  String text;
-  text = String::IntToString(versionMajor);
-  text += String(versionMinor < 10 ? ".0" : ".");
-  text += String::IntToString(versionMinor);
-  text += String(versionBuild < 10 ? ".00" : versionBuild < 100 ? ".0" : ".");
-  text += String::IntToString(versionBuild);
-  return text;
+  return String(TESSALINE_VERSION);
 }
 
 void PrintBanner(const String& name) {

@@ -2,13 +2,13 @@
 # The preview page in headless Chromium: starts `tessaline-host serve` on
 # loopback, plays the user's scenario on the page, prints the measured
 # timings and keeps a screenshot in build/web-artifacts/preview.png.
-# Needs a build and the browser test's npm packages (scripts/setup.sh).
+# Needs a build and the browser test's npm packages (scripts/setup.sh --tests).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALINE_BUILD_DIR:-$root/build}
 browser=$root/tests/web/browser
 if [ ! -d "$browser/node_modules/playwright-core" ]; then
-  echo "browser_test: playwright-core is missing; run scripts/setup.sh" >&2
+  echo "browser_test: playwright-core is missing; run scripts/setup.sh --tests" >&2
   exit 1
 fi
 # The scenario bounds itself and stops its server; the outer limit only

@@ -13,6 +13,8 @@
 // noise follows the threads, and one thread gives the same picture every time. The
 // text before the first `##` heading is the cover (title, subtitle, a line
 // "Version X"); the contents list is made from the `##` and `###` headings.
+// @VERSION@ anywhere in the text is the version the host reports, so the
+// manual states the version of the build it was made with.
 'use strict';
 
 const fs = require('fs');
@@ -81,7 +83,8 @@ function contents(headings) {
 function main() {
   const [source, host, hash, output] = process.argv.slice(2);
   if (!output) fail('usage: node scripts/manual_html.js SOURCE.md HOST SOURCE_HASH OUTPUT.html');
-  const text = fs.readFileSync(source, 'utf8');
+  const reported = execFileSync(host, ['--version'], {encoding: 'utf8'}).trim().split(/\s+/).pop();
+  const text = fs.readFileSync(source, 'utf8').replace(/@VERSION@/g, reported);
   const pictures = renderPictures(source, text, host);
 
   const {body, headings} = toHtml(text);

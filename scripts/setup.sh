@@ -1,21 +1,40 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds and tests with.
-# Does nothing when they are all present already.
+# Installs the Debian packages the project needs; does nothing when they are
+# all present already.
+#   scripts/setup.sh           what building the host and its module needs (scripts/run.sh)
+#   scripts/setup.sh --tests   that and what the tests, the hardening stages, the
+#                              packages and the Windows build need (scripts/test.sh, CI)
 set -euo pipefail
 
+tests=false
+case "${1:-}" in
+  "") ;;
+  --tests) tests=true ;;
+  *)
+    echo "usage: scripts/setup.sh [--tests]" >&2
+    exit 2
+    ;;
+esac
+
+# The compiler, CMake and the host's libraries: enough for the module, the
+# host and the first image.
 packages=(
   cmake g++ make pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
-  libembree-dev libtinyobjloader-dev
-  libassimp-dev assimp-utils
+  libembree-dev libtinyobjloader-dev libassimp-dev
   libtiff-dev libpng-dev libopenexr-dev
-  poppler-utils
   libfreetype-dev fonts-dejavu-core
-  clang libclang-rt-14-dev clang-tidy clang-format
-  g++-mingw-w64-x86-64-posix wine64
-  chromium
 )
+if $tests; then
+  packages+=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    assimp-utils poppler-utils
+    clang libclang-rt-14-dev clang-tidy clang-format
+    g++-mingw-w64-x86-64-posix wine64
+    chromium
+    help2man dpkg-dev file lintian
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -23,6 +42,10 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+# The browser test runs on Node and npm; any install of them will do.
+if $tests && ! command -v npm >/dev/null; then
+  missing+=(npm)
+fi
 
 if [ ${#missing[@]} -ne 0 ]; then
   echo "setup: installing ${missing[*]}" >&2
@@ -30,6 +53,8 @@ if [ ${#missing[@]} -ne 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+$tests || exit 0
 
 # Wine makes its prefix on first start; doing it here keeps that out of the tests.
 if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows x64 module tessaline_r15.cdl64 and the module's unit
-# tests with mingw-w64, checks the module's exports and runs the tests under wine.
+# tests with mingw-w64, checks the module's exports, runs the tests under wine
+# and makes the plug-in's release archive tessaline-<version>-win-x64.zip.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSALINE_WINDOWS_DIR:-$root/build-windows}
@@ -17,3 +18,9 @@ echo "windows: $module exports only c4d_main"
 
 export WINEDEBUG=-all
 ctest --test-dir "$build" --output-on-failure
+
+# The release archive: the module folder tessaline/ as the application loads it.
+(cd "$build" && cpack -G ZIP >/dev/null)
+archive="$build/tessaline-$(cat "$root/VERSION")-win-x64.zip"
+bash "$root/tests/install/check_plugin_archive.sh" "$archive" tessaline_r15.cdl64 "$root"
+echo "windows: wrote $archive"

@@ -4,9 +4,11 @@
 
 #include "hostapp/cli/commands.h"
 
+#include <filesystem>
 #include <iomanip>
 #include <ostream>
 #include <string>
+#include <system_error>
 
 #include "hostapp/loader/launch.h"
 #include "hostapp/services/services.h"
@@ -37,7 +39,12 @@ int RunInfo(const std::string& modulePath, std::ostream& out, std::ostream& err)
   host::Services().console.sink = [&out](const std::string& line) { out << line << '\n'; };
   std::string error;
   auto module = host::LaunchedModule::Launch(modulePath, &error);
-  if (module != nullptr) ListPlugins(out);
+  if (module != nullptr) {
+    // Which module answered, when a build and an installed copy both exist.
+    std::error_code ec;
+    out << "module: " << std::filesystem::absolute(modulePath, ec).lexically_normal().string() << '\n';
+    ListPlugins(out);
+  }
   const int64_t live = module != nullptr ? module->Close() : host::Services().memory.LiveBlocks();
   host::Services().console.sink = nullptr;
   if (module == nullptr) {
@@ -54,7 +61,7 @@ int RunInfo(const std::string& modulePath, std::ostream& out, std::ostream& err)
 
 CommandRunner AddInfoCommand(CLI::App& app, const CommonOptions& common) {
   app.add_subcommand("info",
-                     "Load and start the module, show its console banner and list the plug-ins it "
+                     "Load and start the module, show its console banner, its path and the plug-ins it "
                      "registers, then end and unload it.");
   return [&common] { return RunInfo(common.modulePath, std::cout, std::cerr); };
 }

@@ -5,20 +5,29 @@
 #include <exception>
 #include <iostream>
 #include <map>
+#include <string>
 
 #include "hostapp/cli/commands.h"
-#include "hostapp/loader/module_loader.h"
+#include "hostapp/loader/layout.h"
+#include "tessaline_version.h"
 
 namespace {
 
 int Run(int argc, char** argv) {
-  CLI::App app{"tessaline-host: loads the Tessaline module as the 3D application would, and drives it."};
+  // Named, not taken from argv[0]: the usage lines (and the man page made from
+  // them) show the command as it is typed, not the path it was started by.
+  CLI::App app{"tessaline-host: loads the Tessaline module as the 3D application would, and drives it.",
+               "tessaline-host"};
   app.require_subcommand(1);
   app.fallthrough();  // shared options may follow the command
 
   tess::cli::CommonOptions common;
   common.modulePath = tess::host::DefaultModulePath();
-  app.add_option("--module", common.modulePath, "The module to load (default: the one this build made)");
+  app.set_version_flag("--version", std::string("tessaline-host ") + TESSALINE_VERSION,
+                       "Print the version of tessaline-host and its module and exit");
+  app.add_option("--module", common.modulePath,
+                 "The module to load (default: module/ beside tessaline-host in a build, "
+                 "../lib/tessaline/ from its bin/ when installed)");
 
   std::map<CLI::App*, tess::cli::CommandRunner> commands;
   const auto add = [&](tess::cli::CommandRunner run) { commands[app.get_subcommands({}).back()] = std::move(run); };

@@ -8,6 +8,7 @@
 
 #include "hostapp/cli/commands.h"
 #include "hostapp/gui/dialogs.h"
+#include "hostapp/loader/layout.h"
 #include "hostapp/render/module_host.h"
 #include "hostapp/render/renderer.h"
 #include "hostapp/services/console.h"
@@ -63,6 +64,7 @@ std::string Serve(const ServeRequest& request) {
 
 int RunServe(ServeRequest request, const std::string& modulePath) {
   request.options.manualPath = (std::filesystem::path(modulePath).parent_path() / "docs" / "manual.pdf").string();
+  if (request.options.staticDir.empty()) request.options.staticDir = host::DefaultStaticDir();
   gui::InstallGuiTables();
   render::ModuleHost module;
   std::string error = module.Start(modulePath);
@@ -93,7 +95,7 @@ CommandRunner AddServeCommand(CLI::App& app, const CommonOptions& common) {
   cmd->add_option("--listen", request->options.listen, "Address to listen on")->capture_default_str();
   cmd->add_flag("--open", request->open, "Open the address in the desktop's browser");
   cmd->add_option("--static", request->options.staticDir,
-                  "Serve the page from this folder (default: web/ next to tessaline-host)");
+                  "Serve the page from this folder (default: web/ next to tessaline-host, or the installed page)");
   cmd->add_option(
          "--stop-after", request->stopAfterSeconds,
          "Stop by itself after this many seconds (0: only on Ctrl+C), so that a script's server cannot outlive it")

@@ -33,13 +33,6 @@ std::string ResultWords(int32_t action, int32_t code) {
 
 }  // namespace
 
-std::string DefaultModulePath() {
-  std::error_code ec;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  const auto folder = ec ? std::filesystem::current_path() : self.parent_path();
-  return (folder / "module" / "tessaline.so").string();
-}
-
 ModuleSession::~ModuleSession() {
   Unload();
 }

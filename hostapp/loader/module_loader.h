@@ -52,9 +52,6 @@ class ModuleSession {
   bool initialised = false;
 };
 
-// The module this build made, beside the host program.
-std::string DefaultModulePath();
-
 }  // namespace tess::host
 
 #endif

@@ -1,6 +1,10 @@
 // The version text and the five banner lines, as the console shows them.
+#include <regex>
+#include <string>
+
 #include "main/tessaline.h"
 #include "tests/main/module_harness.h"
+#include "tessaline_version.h"
 
 namespace tess::test {
 namespace {
@@ -14,9 +18,11 @@ std::string Text(const String& s) {
   return text;
 }
 
-TEST_F(Banner, VersionTextPadsMinorAndBuild) {
+TEST_F(Banner, VersionTextIsTheBuildsVersionWithPaddedMinorAndBuild) {
   ASSERT_EQ(Init(), 1);
-  EXPECT_EQ(Text(GetVersionText()), "1.05.006");
+  const std::string text = Text(GetVersionText());
+  EXPECT_EQ(text, TESSALINE_VERSION);
+  EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d+\.\d\d\.\d\d\d)"))) << text;
 }
 
 TEST_F(Banner, StartPrintsFiveLinesFramedByRulesOf42Characters) {
@@ -25,7 +31,7 @@ TEST_F(Banner, StartPrintsFiveLinesFramedByRulesOf42Characters) {
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0], "||" + std::string(40, '-'));
   EXPECT_EQ(lines[0].size(), 42u);
-  EXPECT_EQ(lines[1], "||  Tessaline v1.05.006");
+  EXPECT_EQ(lines[1], "||  Tessaline v" TESSALINE_VERSION);
   EXPECT_EQ(lines[2].rfind("||  ", 0), 0u);
   EXPECT_NE(lines[2].find("(c)"), std::string::npos);
   EXPECT_EQ(lines[3], "||  https://tessaline.example");
@@ -36,7 +42,7 @@ TEST_F(Banner, BannerUsesTheNameItIsGiven) {
   ASSERT_EQ(Init(), 1);
   PrintBanner(String("Other"));
   ASSERT_EQ(Lines().size(), 5u);
-  EXPECT_EQ(Lines()[1], "||  Other v1.05.006");
+  EXPECT_EQ(Lines()[1], "||  Other v" TESSALINE_VERSION);
 }
 
 }  // namespace

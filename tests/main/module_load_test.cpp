@@ -10,6 +10,7 @@
 
 #include "hostapp/loader/module_loader.h"
 #include "hostapp/services/services.h"
+#include "tessaline_version.h"
 
 namespace tess::test {
 namespace {
@@ -72,7 +73,7 @@ TEST(ModuleLoad, InfoCommandShowsBannerAndPlugins) {
   int status = 0;
   const std::string out = RunCommand(std::string("'") + TESSALINE_HOST_PROGRAM + "' info 2>&1", &status);
   EXPECT_EQ(status, 0) << out;
-  EXPECT_NE(out.find("||  Tessaline v1.05.006\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("||  Tessaline v" TESSALINE_VERSION "\n"), std::string::npos) << out;
   for (const char* id : {"1020977", "1020978", "1020979"}) EXPECT_NE(out.find(id), std::string::npos) << out;
   EXPECT_NE(out.find("live host allocations after unload: 0"), std::string::npos) << out;
 }

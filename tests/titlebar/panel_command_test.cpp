@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hostapp/render/image.h"
+#include "tessaline_version.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ TEST_F(PanelCommandTest, ClicksReachTheBarAndEveryEventLeavesAFrame) {
       Events("# name, then nothing, then the right button\nmove 40 12\nclick 40 12\nrclick 40 12\n");
   const HostRun run = Host("panel softedge --events " + events + " -o " + (dir / "panel.png").string());
   ASSERT_EQ(run.code, 0) << run.out;
-  EXPECT_NE(run.out.find("message box: Tessaline v 1.05.006\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("message box: Tessaline v " TESSALINE_VERSION "\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("message to dialog: action from gadget 1004, value 0, dragging 0"), std::string::npos);
   // One message box and one action: the right button stays silent.
   EXPECT_EQ(run.out.find("message box:"), run.out.rfind("message box:"));

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "tests/titlebar/titlebar_fixture.h"
+#include "tessaline_version.h"
 
 namespace tess::test {
 namespace {
@@ -238,7 +239,7 @@ TEST_F(TitlebarTest, NameShowsTheVersionAndReportsTheAction) {
   Start();
   auto control = Show(400);
   control->Press(40, 12, channelLeft);
-  EXPECT_EQ(Lines(), std::vector<std::string>{"message box: Tessaline v 1.05.006"});
+  EXPECT_EQ(Lines(), std::vector<std::string>{"message box: Tessaline v " TESSALINE_VERSION});
   ASSERT_EQ(gui::Gui().messages.size(), 1u);
   const HostContainer& m = gui::Gui().messages[0].message;
   EXPECT_EQ(m.id, 0x62414354);

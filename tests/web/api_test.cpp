@@ -2,6 +2,7 @@
 #include <set>
 
 #include "tests/web/web_fixture.h"
+#include "tessaline_version.h"
 
 namespace tess::test {
 namespace {
@@ -200,7 +201,8 @@ TEST_F(WebTitleBar, IsDrawnByTheModuleAndAnswersThePointer) {
     if (a.contains("messageBox")) answers.insert("box: " + a["messageBox"].get<std::string>());
     if (a.contains("open")) answers.insert("open: " + a["open"].get<std::string>().substr(0, 8));
   }
-  EXPECT_EQ(answers, (std::set<std::string>{"box: Tessaline v 1.05.006", "open: /manual.", "open: https://"}));
+  EXPECT_EQ(answers,
+            (std::set<std::string>{"box: Tessaline v " TESSALINE_VERSION, "open: /manual.", "open: https://"}));
   const auto manual = Get("/manual.pdf");
   ASSERT_TRUE(manual);
   EXPECT_EQ(manual->status, 200);

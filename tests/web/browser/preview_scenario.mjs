@@ -5,7 +5,7 @@
 //
 //   node preview_scenario.mjs --host build/tessaline-host --artifacts build/web-artifacts
 //   [--static hostapp/web/static]   (the page's files as edited, instead of the build's copy)
-import { spawn, execFile } from 'node:child_process';
+import { spawn, execFile, execFileSync } from 'node:child_process';
 import { mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { cpus, loadavg, tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
@@ -17,7 +17,8 @@ const runMs = 240_000;      // the whole scenario, start to stop
 const stepMs = 30_000;      // any one wait for the page
 const pane = { width: 640, height: 360 };
 const editRounds = 5;
-const version = 'Tessaline v 1.05.006';
+// The title bar's version box shows the version the host was built with.
+const version = `Tessaline v ${execFileSync(options.host, ['--version'], { encoding: 'utf8' }).trim().split(/\s+/).pop()}`;
 const chromiumFlags = [
   '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync',
