@@ -61,8 +61,8 @@ std::string PathInScene(const std::string& model, const std::string& folder) {
 }
 
 // The mesh nodes of a model read through Assimp, and their bounding box.
-std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box) {
-  const assets::ModelResult read = assets::ImportModel(path);
+std::string AssimpParts(const std::string& path, std::optional<assets::UpAxis> up, std::vector<Part>& parts, Box& box) {
+  const assets::ModelResult read = assets::ImportModel(path, up);
   if (read.model == nullptr) return read.error;
   const auto& nodes = read.model->nodes;
   std::map<std::string, int> named;
@@ -159,13 +159,14 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
   std::vector<Part> parts;
   Box box;
   if (IsObjFile(modelPath)) {
-    const MeshResult read = ReadObj(modelPath);
+    MeshResult read = ReadObj(modelPath);
     if (!read.ok()) return {nullptr, read.error};
+    assets::TurnPoints(read.mesh.points, options.up.value_or(assets::UpAxis::Y));
     if (read.mesh.polygons.empty()) return {nullptr, modelPath + ": the file has no polygons"};
     for (const HostVector& p : read.mesh.points) box.Add(p);
     parts.push_back(Part{fs::path(modelPath).stem().string(), nullptr, true});
   } else {
-    const std::string error = AssimpParts(modelPath, parts, box);
+    const std::string error = AssimpParts(modelPath, options.up, parts, box);
     if (!error.empty()) return {nullptr, error};
   }
   const double diagonal = box.Diagonal();
@@ -205,6 +206,7 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
     Json mesh = {{"file", file}};
     if (!part.node.is_null()) mesh["node"] = part.node;
     if (!part.children) mesh["children"] = false;
+    if (options.up) mesh["up"] = assets::UpAxisName(*options.up);
     objects.push_back({{"name", name}, {"mesh", mesh}, {"material", material}});
   }
   scene["objects"] = objects;

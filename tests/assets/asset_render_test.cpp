@@ -2,6 +2,7 @@
 // topology. Welding through scenes, and `render MODEL`.
 #include <cstdlib>
 #include <sstream>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -42,35 +43,38 @@ size_t Differing(const render::Image8& a, const render::Image8& b) {
 }
 
 TEST_F(RenderTest, EveryFormatRendersWithBothShadersLikeTheObjOfItsTopology) {
-  const std::pair<const char*, const char*> assets[] = {
-      {"cube_binary.stl", "cube_triangles.obj"},
-      {"cube_ascii.stl", "cube_triangles.obj"},
-      {"cube.gltf", "cube_triangles.obj"},
-      {"cube.glb", "cube_triangles.obj"},
-      {"cube_ascii.ply", "cube_quads.obj"},
-      {"cube_binary.ply", "cube_quads.obj"},
-      {"cube.dae", "cube_quads.obj"},
-      {"cube.fbx", "cube_quads.obj"},
+  // STL and PLY stand z up: the OBJ stated z up turns the same way, and so
+  // do its diagonals, which Draw Edge shows.
+  const std::tuple<const char*, const char*, bool> assets[] = {
+      {"cube_binary.stl", "cube_triangles.obj", true}, {"cube_ascii.stl", "cube_triangles.obj", true},
+      {"cube.gltf", "cube_triangles.obj", false},      {"cube.glb", "cube_triangles.obj", false},
+      {"cube_ascii.ply", "cube_quads.obj", true},      {"cube_binary.ply", "cube_quads.obj", true},
+      {"cube.dae", "cube_quads.obj", false},           {"cube.fbx", "cube_quads.obj", false},
   };
   for (const char* material : {bothShaders, raySampling}) {
     // Ray sampling takes its pattern from per-thread state: one thread gives one image.
     const render::Image8 triangles = Render(Read(Scene(File("cube_triangles.obj"), material)), 1);
     const render::Image8 quads = Render(Read(Scene(File("cube_quads.obj"), material)), 1);
+    const std::string zUp = R"(, "up": "z")";
+    const render::Image8 trianglesZUp = Render(Read(Scene(File("cube_triangles.obj") + zUp, material)), 1);
+    const render::Image8 quadsZUp = Render(Read(Scene(File("cube_quads.obj") + zUp, material)), 1);
     // Draw Edge draws the flat diagonals (its angle minimum is 0): the
     // topologies differ, so each format must have kept its own. Ray sampling
     // sees the surface only.
     if (material == bothShaders) {
       EXPECT_GT(Differing(triangles, quads), 100u);
     }
-    for (const auto& [asset, obj] : assets) {
+    for (const auto& [asset, obj, zUpFormat] : assets) {
       SCOPED_TRACE(asset);
-      const render::Image8& expected = std::string(obj) == "cube_triangles.obj" ? triangles : quads;
+      const bool tri = std::string(obj) == "cube_triangles.obj";
+      const render::Image8& expected = zUpFormat ? (tri ? trianglesZUp : quadsZUp) : (tri ? triangles : quads);
       EXPECT_EQ(Differing(Render(Read(Scene(File(asset), material)), 1), expected), 0u);
     }
   }
   // Unwelded, every edge is a border: Draw Edge draws them all, Soft Edge rounds none.
   const render::Image8 unwelded = Render(Read(Scene(File("cube_binary.stl") + R"(, "weld": false)", bothShaders)), 1);
-  EXPECT_GT(Differing(unwelded, Render(Read(Scene(File("cube_triangles.obj"), bothShaders)), 1)), 100u);
+  EXPECT_GT(Differing(unwelded, Render(Read(Scene(File("cube_triangles.obj") + R"(, "up": "z")", bothShaders)), 1)),
+            100u);
 }
 
 TEST_F(RenderTest, WeldingIsRelativeByDefaultAndCanBeAbsoluteOrOff) {
@@ -236,8 +240,9 @@ TEST_F(RenderModel, ShaderOptionsAreForModelsOnly) {
   request.softEdge = 0.1;
   std::string error;
   EXPECT_EQ(Run(request, &error), 1);
-  EXPECT_EQ(error,
-            "error: --soft-edge, --soft-edge-rays, --draw-edge and --print-scene are for model files, not scenes\n");
+  EXPECT_EQ(
+      error,
+      "error: --soft-edge, --soft-edge-rays, --draw-edge, --print-scene and --up are for model files, not scenes\n");
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ TEST(ModelImport, FbxAxesAndUnitAreApplied) {
   EXPECT_EQ(z.model->frame, "z up turned to y up");
 }
 
-TEST(ModelImport, PolygonsOfMoreThanFourCornersBecomeQuadsAndATriangle) {
+TEST(ModelImport, PolygonsOfMoreThanFourCornersBecomeTrianglesInsideThem) {
   std::string ply =
       "ply\nformat ascii 1.0\nelement vertex 7\nproperty float x\nproperty float y\nproperty float z\n"
       "element face 1\nproperty list uchar int vertex_indices\nend_header\n";
@@ -174,11 +174,16 @@ TEST(ModelImport, PolygonsOfMoreThanFourCornersBecomeQuadsAndATriangle) {
   const ModelResult r = ReadModel(Write("heptagon.ply", ply));
   ASSERT_NE(r.model, nullptr) << r.error;
   const PolygonMesh& m = r.model->nodes[0].mesh;
-  ASSERT_EQ(m.polygons.size(), 3u);
-  EXPECT_EQ(m.polygons[1].a, 0);
-  EXPECT_EQ(m.polygons[1].b, 3);
-  EXPECT_EQ(m.polygons[1].d, 5);
-  EXPECT_EQ(m.polygons[2].c, m.polygons[2].d) << "closed by a triangle";
+  ASSERT_EQ(m.polygons.size(), 5u);
+  // PLY is z up: the heptagon faces +y now; each triangle faces there too,
+  // and together they make the heptagon's area.
+  double area = 0.0;
+  for (const HostPolygon& p : m.polygons) {
+    EXPECT_EQ(p.c, p.d);
+    const HostVector &a = m.points[p.a], &b = m.points[p.b], &c = m.points[p.c];
+    area += ((c.x - a.x) * (b.z - a.z) - (c.z - a.z) * (b.x - a.x)) / 2;  // along +y
+  }
+  EXPECT_NEAR(area, 3.5 * std::sin(0.8975979), 1e-5);
 }
 
 TEST(ModelImport, ImportModelReadsAFileOnceWhileItStaysTheSame) {

@@ -23,7 +23,7 @@ std::string WriteObj(const std::string& name, const std::string& text) {
   return path.string();
 }
 
-TEST(ObjReader, KeepsQuadsTrianglesAndSharedPointsAndFansLargerFacesInPlace) {
+TEST(ObjReader, KeepsQuadsTrianglesAndSharedPointsAndSplitsLargerFacesInPlace) {
   const std::string path = WriteObj("shapes",
                                     "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2 1 0\nv 3 0.5 0\n"
                                     "f 1 2 3 4\nf 2 5 3\nf 5/1 7/1/1 6//1 3 2\nf -4 -3 -2\n");
@@ -35,9 +35,17 @@ TEST(ObjReader, KeepsQuadsTrianglesAndSharedPointsAndFansLargerFacesInPlace) {
   auto same = [](const HostPolygon& p, HostPolygon q) { return p.a == q.a && p.b == q.b && p.c == q.c && p.d == q.d; };
   EXPECT_TRUE(same(r.mesh.polygons[0], {0, 1, 2, 3}));
   EXPECT_TRUE(same(r.mesh.polygons[1], {1, 4, 2, 2}));  // triangle: c == d
-  EXPECT_TRUE(same(r.mesh.polygons[2], {4, 6, 5, 5}));  // the pentagon's fan, in its place
-  EXPECT_TRUE(same(r.mesh.polygons[3], {4, 5, 2, 2}));
-  EXPECT_TRUE(same(r.mesh.polygons[4], {4, 2, 1, 1}));
+  // The pentagon's triangles, in its place: its corners, wound as it is.
+  double area = 0.0;
+  for (size_t k = 2; k < 5; ++k) {
+    const HostPolygon& p = r.mesh.polygons[k];
+    EXPECT_EQ(p.c, p.d);
+    for (const int32_t corner : {p.a, p.b, p.c})
+      EXPECT_TRUE(corner == 4 || corner == 6 || corner == 5 || corner == 2 || corner == 1);
+    const HostVector &a = r.mesh.points[p.a], &b = r.mesh.points[p.b], &c = r.mesh.points[p.c];
+    area += ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2;
+  }
+  EXPECT_DOUBLE_EQ(area, 1.5);
   EXPECT_TRUE(same(r.mesh.polygons[5], {3, 4, 5, 5}));  // relative indices
 }
 

@@ -1,0 +1,216 @@
+#include "hostapp/assets/polygon_split.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tess::assets {
+namespace {
+
+struct Point2 {
+  double x, y;
+};
+
+// Twice the signed area of (a, b, c): positive when they turn left.
+double Area2(const Point2& a, const Point2& b, const Point2& c) {
+  return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+}
+
+bool Same(const Point2& a, const Point2& b) {
+  return a.x == b.x && a.y == b.y;
+}
+
+// The corners in the polygon's best-fit plane: the Newell normal is the
+// plane's normal, and the in-plane axes are chosen so that the polygon winds
+// counter-clockwise (positive area). False for a polygon without area.
+bool Project(const std::vector<HostVector>& points, const int32_t* corners, size_t count, std::vector<Point2>& flat) {
+  // Relative to the first corner, so that far-off polygons keep their digits.
+  const HostVector o = points[corners[0]];
+  double nx = 0, ny = 0, nz = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const HostVector& p = points[corners[i]];
+    const HostVector& q = points[corners[(i + 1) % count]];
+    const double py = p.y - o.y, pz = p.z - o.z, px = p.x - o.x;
+    const double qy = q.y - o.y, qz = q.z - o.z, qx = q.x - o.x;
+    nx += (py - qy) * (pz + qz);
+    ny += (pz - qz) * (px + qx);
+    nz += (px - qx) * (py + qy);
+  }
+  const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+  if (!(length > 0.0) || !std::isfinite(length)) return false;
+  nx /= length, ny /= length, nz /= length;
+  // u: perpendicular to the normal, from the coordinate axis least along it.
+  double ux, uy, uz;
+  if (std::fabs(nx) <= std::fabs(ny) && std::fabs(nx) <= std::fabs(nz)) {
+    ux = 0, uy = nz, uz = -ny;  // x cross n
+  } else if (std::fabs(ny) <= std::fabs(nz)) {
+    ux = -nz, uy = 0, uz = nx;  // y cross n
+  } else {
+    ux = ny, uy = -nx, uz = 0;  // z cross n
+  }
+  const double ul = std::sqrt(ux * ux + uy * uy + uz * uz);
+  ux /= ul, uy /= ul, uz /= ul;
+  // w = n x u, so that (u, w, n) is right-handed.
+  const double wx = ny * uz - nz * uy, wy = nz * ux - nx * uz, wz = nx * uy - ny * ux;
+  flat.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    const HostVector& p = points[corners[i]];
+    const double px = p.x - o.x, py = p.y - o.y, pz = p.z - o.z;
+    flat[i] = {px * ux + py * uy + pz * uz, px * wx + py * wy + pz * wz};
+  }
+  return true;
+}
+
+// A ring of corners clipped one ear at a time. Each corner remembers what
+// stopped it from being an ear (the corner lying in its triangle), so that
+// it is tested again only when its neighbours or that corner change: the
+// whole split costs O(n * reflex corners).
+class EarClipper {
+ public:
+  EarClipper(std::vector<Point2> flat, const int32_t* corners, size_t count) : at(std::move(flat)), index(corners) {
+    double extent = 0.0;
+    for (const Point2& p : at) extent = std::max({extent, std::fabs(p.x - at[0].x), std::fabs(p.y - at[0].y)});
+    tolerance = 1e-13 * extent * extent;
+    const int n = static_cast<int>(count);
+    for (int i = 0; i < n; ++i) left += Area2(at[0], at[i], at[(i + 1) % n]);
+    // What rounding leaves of the area once every triangle is out.
+    slack = 1e-10 * left + tolerance;
+    for (int i = 0; i < n; ++i) {
+      next.push_back((i + 1) % n);
+      prev.push_back((i + n - 1) % n);
+    }
+    alive.assign(count, true);
+    blocker.assign(count, unknown);
+    remaining = n;
+    DropRepeats();
+    for (int i = 0; i < n; ++i)
+      if (alive[i] && !Convex(i)) candidates.push_back(i);
+  }
+
+  void Run(std::vector<HostPolygon>& out) {
+    int v = First();
+    int sinceClip = 0;
+    // Once the ring that is left has no area, it is slivers and spikes.
+    while (remaining > 3 && left > slack) {
+      if (IsEar(v)) {
+        const int before = prev[v];
+        Clip(v, out);
+        v = before;
+        sinceClip = 0;
+      } else if (++sinceClip > remaining) {
+        // No ear left: the outline crosses itself (or rounding says so).
+        // A corner that adds no area goes, else the most convex one, so
+        // that the split always ends.
+        const int victim = Flattest();
+        v = next[victim];
+        Clip(victim, out);
+        sinceClip = 0;
+      } else {
+        v = next[v];
+      }
+    }
+    if (remaining == 3 && left > slack) Emit(prev[v], v, next[v], out);
+  }
+
+ private:
+  static constexpr int unknown = -1, none = -2;
+
+  bool Convex(int v) const { return Area2(at[prev[v]], at[v], at[next[v]]) > tolerance; }
+
+  int First() const {
+    for (int i = 0; i < static_cast<int>(alive.size()); ++i)
+      if (alive[i]) return i;
+    return 0;
+  }
+
+  void Unlink(int v) {
+    alive[v] = false;
+    next[prev[v]] = next[v];
+    prev[next[v]] = prev[v];
+    blocker[prev[v]] = blocker[next[v]] = unknown;
+    --remaining;
+    // Clipped corners leave the candidates now and then, not one by one.
+    if (2 * static_cast<size_t>(remaining) < candidates.size())
+      candidates.erase(std::remove_if(candidates.begin(), candidates.end(), [&](int q) { return !alive[q]; }),
+                       candidates.end());
+  }
+
+  // A corner at the place of the one before it adds an edge of no length.
+  void DropRepeats() {
+    for (int i = 0; i < static_cast<int>(alive.size()) && remaining > 2; ++i)
+      if (alive[i] && (index[i] == index[prev[i]] || Same(at[i], at[prev[i]]))) Unlink(i);
+  }
+
+  bool Inside(int q, int a, int b, int c) const {
+    const Point2& p = at[q];
+    // The same place as a corner of the triangle is that corner (a polygon
+    // that touches itself, or a bridge to a hole, repeats corners).
+    if (Same(p, at[a]) || Same(p, at[b]) || Same(p, at[c])) return false;
+    return Area2(at[a], at[b], p) >= -tolerance && Area2(at[b], at[c], p) >= -tolerance &&
+           Area2(at[c], at[a], p) >= -tolerance;
+  }
+
+  bool IsEar(int v) {
+    if (!Convex(v)) return false;
+    const int a = prev[v], c = next[v];
+    // More area than the ring has left: the ring folds over itself here.
+    if (Area2(at[a], at[v], at[c]) > left + slack) return false;
+    const int known = blocker[v];
+    if (known == none) return true;
+    if (known >= 0 && alive[known] && !Convex(known)) return false;
+    // Only corners that do not turn left can lie inside an ear's triangle
+    // without an edge crossing it.
+    for (const int q : candidates) {
+      if (!alive[q] || q == a || q == v || q == c || Convex(q)) continue;
+      if (Inside(q, a, v, c)) {
+        blocker[v] = q;
+        return false;
+      }
+    }
+    blocker[v] = none;
+    return true;
+  }
+
+  int Flattest() const {
+    int best = -1;
+    double most = 0.0;
+    for (int i = 0; i < static_cast<int>(alive.size()); ++i) {
+      if (!alive[i]) continue;
+      const double area = Area2(at[prev[i]], at[i], at[next[i]]);
+      if (std::fabs(area) <= tolerance) return i;
+      if (best < 0 || area > most) best = i, most = area;
+    }
+    return best;
+  }
+
+  void Emit(int a, int b, int c, std::vector<HostPolygon>& out) {
+    const double area = Area2(at[a], at[b], at[c]);
+    left -= area;
+    if (area > tolerance) out.push_back({index[a], index[b], index[c], index[c]});
+  }
+
+  void Clip(int v, std::vector<HostPolygon>& out) {
+    Emit(prev[v], v, next[v], out);
+    Unlink(v);
+  }
+
+  std::vector<Point2> at;
+  const int32_t* index;
+  std::vector<int> next, prev, blocker, candidates;
+  std::vector<bool> alive;
+  int remaining = 0;
+  double tolerance = 0.0;
+  double left = 0.0;  // twice the area of the ring that is left
+  double slack = 0.0;
+};
+
+}  // namespace
+
+void SplitPolygon(const std::vector<HostVector>& points, const int32_t* corners, size_t count,
+                  std::vector<HostPolygon>& out) {
+  if (count < 3) return;
+  std::vector<Point2> flat;
+  if (!Project(points, corners, count, flat)) return;
+  EarClipper(std::move(flat), corners, count).Run(out);
+}
+
+}  // namespace tess::assets
