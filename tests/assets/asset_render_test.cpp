@@ -217,6 +217,32 @@ TEST_F(RenderModel, WithoutShaderOptionsSoftEdgeRoundsByTwoPercentOfTheDiagonal)
   EXPECT_NE(stats.find("welded within 3.4641e-06: 36 points to 8, 12 polygons, 0 dropped"), std::string::npos) << stats;
 }
 
+TEST_F(RenderModel, TheUpAxisGivenIsWrittenIntoTheSceneAndRendersTheSame) {
+  render::RenderRequest request;
+  request.scenePath = data + "/spike_y.obj";
+  request.width = 40;
+  request.height = 30;
+  request.up = "z";
+  request.output = (folder / "lying.png").string();
+  request.printScene = (folder / "lying.json").string();
+  std::string error;
+  ASSERT_EQ(Run(request, &error), 0) << error;
+  EXPECT_NE(Bytes(request.printScene).find(R"("up": "z")"), std::string::npos) << Bytes(request.printScene);
+  render::RenderRequest again;
+  again.scenePath = request.printScene;
+  again.output = (folder / "again.png").string();
+  ASSERT_EQ(Run(again, &error), 0) << error;
+  EXPECT_EQ(Bytes(again.output), Bytes(request.output));
+  // Standing as OBJ files do, the spike is another picture.
+  request.up = "y";
+  request.output = (folder / "standing.png").string();
+  ASSERT_EQ(Run(request, &error), 0) << error;
+  EXPECT_NE(Bytes(request.output), Bytes(again.output));
+  request.up = "w";
+  EXPECT_EQ(Run(request, &error), 1);
+  EXPECT_EQ(error, "error: --up: expected x, y, z, -x, -y or -z, not \"w\"\n");
+}
+
 TEST_F(RenderModel, DroppedPolygonsAreCountedAndReportedOnce) {
   // Two triangles of a square and two that collapse when welded.
   const fs::path model = folder / "drops.obj";
