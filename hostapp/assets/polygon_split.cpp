@@ -35,8 +35,12 @@ bool Project(const std::vector<HostVector>& points, const int32_t* corners, size
     ny += (pz - qz) * (px + qx);
     nz += (px - qx) * (py + qy);
   }
+  // Divided by its largest component first: squared, the normal of a tiny
+  // or a huge polygon would leave the range of doubles.
+  const double largest = std::max({std::fabs(nx), std::fabs(ny), std::fabs(nz)});
+  if (!(largest > 0.0) || !std::isfinite(largest)) return false;
+  nx /= largest, ny /= largest, nz /= largest;
   const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-  if (!(length > 0.0) || !std::isfinite(length)) return false;
   nx /= length, ny /= length, nz /= length;
   // u: perpendicular to the normal, from the coordinate axis least along it.
   double ux, uy, uz;
@@ -95,8 +99,13 @@ class CornerGrid {
   }
 
  private:
-  int Column(double x) const { return std::clamp(static_cast<int>((x - origin.x) * scaleX), 0, size - 1); }
-  int Row(double y) const { return std::clamp(static_cast<int>((y - origin.y) * scaleY), 0, size - 1); }
+  int Column(double x) const { return Clamp((x - origin.x) * scaleX); }
+  int Row(double y) const { return Clamp((y - origin.y) * scaleY); }
+  // In double first: a box of almost no width scales by almost infinity.
+  int Clamp(double t) const {
+    if (!(t >= 0.0)) return 0;
+    return t >= size - 1 ? size - 1 : static_cast<int>(t);
+  }
   size_t Cell(int column, int row) const {
     return static_cast<size_t>(row) * static_cast<size_t>(size) + static_cast<size_t>(column);
   }

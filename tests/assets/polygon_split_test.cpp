@@ -169,6 +169,23 @@ TEST(SplitPolygon, RandomStarShapedPolygonsAreCoveredExactly) {
   }
 }
 
+TEST(SplitPolygon, TheSizeOfThePolygonChangesNothing) {
+  // Scaled by powers of two, every product scales exactly: the same
+  // triangles at 10^-150 and 10^150 as at 1.
+  std::mt19937 random(13);
+  Case c = Star(300, random);
+  Place(c, random);
+  const std::vector<HostPolygon> unit = Split(c);
+  for (const double scale : {std::ldexp(1.0, -500), std::ldexp(1.0, 500)}) {
+    Case scaled = c;
+    for (HostVector& p : scaled.points) p = {p.x * scale, p.y * scale, p.z * scale};
+    const std::vector<HostPolygon> t = Split(scaled);
+    ASSERT_EQ(t.size(), unit.size()) << scale;
+    for (size_t k = 0; k < t.size(); ++k)
+      EXPECT_TRUE(t[k].a == unit[k].a && t[k].b == unit[k].b && t[k].c == unit[k].c) << k;
+  }
+}
+
 TEST(SplitPolygon, CombsAndConvexPolygonsAreCoveredExactly) {
   std::mt19937 random(11);
   for (const int teeth : {1, 2, 5, 40, 400}) {

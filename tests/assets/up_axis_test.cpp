@@ -116,6 +116,13 @@ TEST(UpAxis, EveryTurnBringsItsAxisUpAndKeepsTheWinding) {
   }
 }
 
+TEST(UpAxis, CadPrintingAndBlenderFormatsStandZUpTheRestYUp) {
+  for (const char* z : {".stl", ".PLY", ".off", ".3mf", ".amf", ".blend"})
+    EXPECT_EQ(assets::ConventionalUp(z), assets::UpAxis::Z) << z;
+  for (const char* y : {".obj", ".gltf", ".glb", ".3ds", ".x", ""})
+    EXPECT_EQ(assets::ConventionalUp(y), assets::UpAxis::Y) << y;
+}
+
 TEST(UpAxis, TheScenesUpKeyTurnsTheFileAndAnythingElseIsAnError) {
   std::optional<MeshFileReport> report;
   const Mesh turned = ReadFileMesh(Json{{"file", "spike_y.obj"}, {"up", "-z"}}, "objects[1].mesh", data, report);
