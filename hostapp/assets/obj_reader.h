@@ -10,7 +10,7 @@
 namespace tess::render {
 
 // Point i is the i-th `v`, faces in file order: triangles get c == d, quads
-// keep their corner order, larger faces of any corner count become triangles
+// keep their corner order, larger faces of any corner count become triangles and quads
 // inside them, in their place (AppendPolygon). Errors read "file:line:
 // reason".
 MeshResult ReadObj(const std::string& path);

@@ -19,7 +19,7 @@ struct PolygonMesh {
 // Appends one polygon of `count` corners (indices into `points`). Triangles
 // get c == d and quads keep their corners, a concave quad too (the ray
 // tracer splits it along its inner diagonal). A polygon of more corners
-// becomes triangles that lie inside it (SplitPolygon); for a flat polygon
+// becomes triangles and convex quads inside it (SplitPolygon); for a flat polygon
 // the inner edges are flat too. Fewer than three corners (points, lines) add
 // nothing.
 void AppendPolygon(const std::vector<HostVector>& points, std::vector<HostPolygon>& polygons, const int32_t* corners,

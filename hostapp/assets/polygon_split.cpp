@@ -1,7 +1,10 @@
 #include "hostapp/assets/polygon_split.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <utility>
 
 namespace tess::assets {
 namespace {
@@ -123,7 +126,8 @@ class CornerGrid {
 // polygon, whose ears are small.
 class EarClipper {
  public:
-  EarClipper(std::vector<Point2> flat, const int32_t* corners, size_t count) : at(std::move(flat)), index(corners) {
+  EarClipper(const std::vector<HostVector>& points, std::vector<Point2> flat, const int32_t* corners, size_t count)
+      : space(points), at(std::move(flat)), index(corners) {
     double extent = 0.0;
     for (const Point2& p : at) extent = std::max({extent, std::fabs(p.x - at[0].x), std::fabs(p.y - at[0].y)});
     tolerance = 1e-13 * extent * extent;
@@ -151,7 +155,7 @@ class EarClipper {
         // On to the corner after the next: ears taken in turn around the
         // ring stay small, where ears taken one after the other fan out.
         const int after = next[next[v]];
-        Clip(v, out);
+        Clip(v);
         v = after;
         sinceClip = 0;
       } else if (++sinceClip > remaining) {
@@ -160,13 +164,14 @@ class EarClipper {
         // that the split always ends.
         const int victim = Flattest();
         v = next[victim];
-        Clip(victim, out);
+        Clip(victim);
         sinceClip = 0;
       } else {
         v = next[v];
       }
     }
-    if (remaining == 3 && left > slack) Emit(prev[v], v, next[v], out);
+    if (remaining == 3 && left > slack) Emit(prev[v], v, next[v]);
+    Pair(out);
   }
 
  private:
@@ -246,19 +251,86 @@ class EarClipper {
     return best;
   }
 
-  void Emit(int a, int b, int c, std::vector<HostPolygon>& out) {
+  void Emit(int a, int b, int c) {
     const double area = Area2(at[a], at[b], at[c]);
     left -= area;
-    if (area > tolerance) out.push_back({index[a], index[b], index[c], index[c]});
+    if (area > tolerance) triangles.push_back({a, b, c});
   }
 
-  void Clip(int v, std::vector<HostPolygon>& out) {
-    Emit(prev[v], v, next[v], out);
+  // Two triangles that share an edge and lie in one plane become one quad
+  // where the quad is convex: half the inner edges. The shared edge is the
+  // quad's b-d diagonal, along which the ray tracer splits it again.
+  void Pair(std::vector<HostPolygon>& out) const {
+    // The triangle across each edge (q, s) of triangle t, edge k = corners
+    // k and k + 1: edges sorted by their corners meet their twins.
+    const auto count = static_cast<int>(triangles.size());
+    std::vector<std::pair<uint64_t, int>> edges;
+    edges.reserve(3 * triangles.size());
+    for (int t = 0; t < count; ++t)
+      for (int k = 0; k < 3; ++k) {
+        const int x = triangles[t][k], y = triangles[t][(k + 1) % 3];
+        edges.emplace_back(static_cast<uint64_t>(std::min(x, y)) << 32 | static_cast<uint32_t>(std::max(x, y)),
+                           3 * t + k);
+      }
+    std::sort(edges.begin(), edges.end());
+    std::vector<int> across(3 * triangles.size(), -1);
+    for (size_t i = 0; i + 1 < edges.size(); ++i)
+      if (edges[i].first == edges[i + 1].first) {
+        across[edges[i].second] = edges[i + 1].second / 3;
+        across[edges[i + 1].second] = edges[i].second / 3;
+      }
+    std::vector<bool> used(triangles.size(), false);
+    for (int t = 0; t < count; ++t) {
+      if (used[t]) continue;
+      used[t] = true;
+      const std::array<int, 3>& r = triangles[t];
+      bool paired = false;
+      for (int k = 0; k < 3 && !paired; ++k) {
+        // Edge (q, s) of t = (p, q, s); the other triangle has it as (s, q).
+        const int p = r[(k + 2) % 3], q = r[k], s = r[(k + 1) % 3];
+        const int u = across[3 * t + k];
+        if (u < 0 || used[u]) continue;
+        int w = -1;
+        for (int j = 0; j < 3; ++j)
+          if (triangles[u][j] == s && triangles[u][(j + 1) % 3] == q) w = triangles[u][(j + 2) % 3];
+        if (w < 0 || !ConvexQuad(p, q, w, s) || !Coplanar(p, q, s, w)) continue;
+        used[u] = paired = true;
+        out.push_back({index[p], index[q], index[w], index[s]});
+      }
+      if (!paired) out.push_back({index[r[0]], index[r[1]], index[r[2]], index[r[2]]});
+    }
+  }
+
+  bool ConvexQuad(int a, int b, int c, int d) const {
+    return Area2(at[a], at[b], at[c]) > tolerance && Area2(at[b], at[c], at[d]) > tolerance &&
+           Area2(at[c], at[d], at[a]) > tolerance && Area2(at[d], at[a], at[b]) > tolerance;
+  }
+
+  // Whether the triangles (a, b, c) and (c, b, d) face the same way in space,
+  // to rounding: a polygon that is not flat keeps its bends as edges.
+  bool Coplanar(int a, int b, int c, int d) const {
+    const HostVector &pa = space[index[a]], &pb = space[index[b]], &pc = space[index[c]], &pd = space[index[d]];
+    const auto normal = [](const HostVector& o, const HostVector& x, const HostVector& y) {
+      const double ux = x.x - o.x, uy = x.y - o.y, uz = x.z - o.z, vx = y.x - o.x, vy = y.y - o.y, vz = y.z - o.z;
+      const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+      const double largest = std::max({std::fabs(nx), std::fabs(ny), std::fabs(nz)});
+      return std::array<double, 3>{nx / largest, ny / largest, nz / largest};
+    };
+    const std::array<double, 3> m = normal(pa, pb, pc), n = normal(pc, pb, pd);
+    const double dot = m[0] * n[0] + m[1] * n[1] + m[2] * n[2];
+    const double mm = m[0] * m[0] + m[1] * m[1] + m[2] * m[2], nn = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+    return dot > 0.0 && dot * dot >= (1.0 - 1e-12) * mm * nn;
+  }
+
+  void Clip(int v) {
+    Emit(prev[v], v, next[v]);
     Unlink(v);
   }
 
+  const std::vector<HostVector>& space;
   std::vector<Point2> at;
   const int32_t* index;
+  std::vector<std::array<int, 3>> triangles;  // corners of the ring, clipped in turn
   std::vector<int> next, prev, blocker;
   CornerGrid grid;
   int gridRing = 0;  // the ring's size when the grid was built
@@ -276,7 +348,7 @@ void SplitPolygon(const std::vector<HostVector>& points, const int32_t* corners,
   if (count < 3) return;
   std::vector<Point2> flat;
   if (!Project(points, corners, count, flat)) return;
-  EarClipper(std::move(flat), corners, count).Run(out);
+  EarClipper(points, std::move(flat), corners, count).Run(out);
 }
 
 }  // namespace tess::assets

@@ -76,15 +76,32 @@ bool Cross(const P2& a, const P2& b, const P2& c, const P2& d) {
   return ((d1 > e && d2 < -e) || (d1 < -e && d2 > e)) && ((d3 > e && d4 < -e) || (d3 < -e && d4 > e));
 }
 
-// The triangles are wound like the polygon, add up to its area and each
-// lies inside it: its centroid inside, none of its edges across an edge of
-// the outline.
-void ExpectCovers(const Case& c, const std::vector<HostPolygon>& triangles) {
+// A quad's two triangles as the ray tracer takes them, (a, b, d) and
+// (c, d, b); a quad must be convex.
+std::vector<HostPolygon> Triangles(const Case& c, const std::vector<HostPolygon>& polygons) {
+  std::vector<HostPolygon> out;
+  for (const HostPolygon& p : polygons) {
+    if (p.c == p.d) {
+      out.push_back(p);
+      continue;
+    }
+    const P2 &a = c.flat[p.a], &b = c.flat[p.b], &cc = c.flat[p.c], &d = c.flat[p.d];
+    EXPECT_TRUE(Cross2(a, b, cc) > 0 && Cross2(b, cc, d) > 0 && Cross2(cc, d, a) > 0 && Cross2(d, a, b) > 0)
+        << "a quad that is not convex";
+    out.push_back({p.a, p.b, p.d, p.d});
+    out.push_back({p.c, p.d, p.b, p.b});
+  }
+  return out;
+}
+
+// The triangles (and the halves of quads) are wound like the polygon, add
+// up to its area and each lies inside it: its centroid inside, none of its
+// edges across an edge of the outline.
+void ExpectCovers(const Case& c, const std::vector<HostPolygon>& polygons) {
   double area = 0.0;
   const size_t n = c.corners.size();
   size_t outside = 0, crossing = 0;
-  for (const HostPolygon& t : triangles) {
-    ASSERT_EQ(t.c, t.d);
+  for (const HostPolygon& t : Triangles(c, polygons)) {
     const HostVector &a = c.points[t.a], &b = c.points[t.b], &d = c.points[t.c];
     const HostVector ab{b.x - a.x, b.y - a.y, b.z - a.z}, ad{d.x - a.x, d.y - a.y, d.z - a.z};
     const HostVector x{ab.y * ad.z - ab.z * ad.y, ab.z * ad.x - ab.x * ad.z, ab.x * ad.y - ab.y * ad.x};
@@ -101,6 +118,18 @@ void ExpectCovers(const Case& c, const std::vector<HostPolygon>& triangles) {
   EXPECT_EQ(outside, 0u);
   EXPECT_EQ(crossing, 0u);
   EXPECT_NEAR(area, Area(c), 1e-7 * std::fabs(Area(c)));
+}
+
+// The polygon's area in the xy plane, a quad's or a triangle's.
+double AreaXY(const std::vector<HostVector>& points, const HostPolygon& p) {
+  const int32_t corners[4] = {p.a, p.b, p.c, p.d};
+  const int count = p.c == p.d ? 3 : 4;
+  double twice = 0.0;
+  for (int k = 0; k < count; ++k) {
+    const HostVector &a = points[corners[k]], &b = points[corners[(k + 1) % count]];
+    twice += a.x * b.y - a.y * b.x;
+  }
+  return twice / 2;
 }
 
 std::vector<HostPolygon> Split(const Case& c) {
@@ -201,7 +230,10 @@ TEST(SplitPolygon, CombsAndConvexPolygonsAreCoveredExactly) {
   }
   Place(regular, random);
   const std::vector<HostPolygon> t = Split(regular);
-  EXPECT_EQ(t.size(), 998u) << "a convex polygon of n corners is n - 2 triangles";
+  size_t quads = 0;
+  for (const HostPolygon& p : t) quads += p.c != p.d ? 1 : 0;
+  EXPECT_EQ(t.size() + quads, 998u) << "a convex polygon of n corners is n - 2 triangles, paired into quads";
+  EXPECT_GT(quads, 300u) << "flat triangles that share an edge become quads";
   ExpectCovers(regular, t);
 }
 
@@ -226,7 +258,7 @@ TEST(SplitPolygon, CollinearCornersStayCornersOfTheTriangles) {
   ExpectCovers(c, t);
   for (const int32_t bottom : {1, 2, 3}) {
     bool used = false;
-    for (const HostPolygon& p : t) used = used || p.a == bottom || p.b == bottom || p.c == bottom;
+    for (const HostPolygon& p : t) used = used || p.a == bottom || p.b == bottom || p.c == bottom || p.d == bottom;
     EXPECT_TRUE(used) << bottom;
   }
 }
@@ -244,10 +276,7 @@ TEST(SplitPolygon, PolygonsWithoutAreaAddNothingAndNothingCrashes) {
   const std::vector<HostVector> spike = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   SplitPolygon(spike, five, 5, out);
   double area = 0.0;
-  for (const HostPolygon& p : out) {
-    const HostVector &a = spike[p.a], &b = spike[p.b], &c = spike[p.c];
-    area += ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2;
-  }
+  for (const HostPolygon& p : out) area += AreaXY(spike, p);
   EXPECT_NEAR(area, 0.5, 1e-12);
   // An outline that crosses itself (a bow tie and a star polygon {7/3}) has
   // no inside to keep to; the split still ends, on the polygon's corners.
@@ -261,7 +290,7 @@ TEST(SplitPolygon, PolygonsWithoutAreaAddNothingAndNothingCrashes) {
   SplitPolygon(star, order.data(), order.size(), out);
   EXPECT_LE(out.size(), 5u);
   for (const HostPolygon& p : out)
-    for (const int32_t k : {p.a, p.b, p.c}) EXPECT_TRUE(k >= 0 && k < 7);
+    for (const int32_t k : {p.a, p.b, p.c, p.d}) EXPECT_TRUE(k >= 0 && k < 7);
 }
 
 TEST(AppendPolygon, TrianglesAndQuadsStayAndLargerPolygonsAreSplit) {
@@ -279,8 +308,11 @@ TEST(AppendPolygon, TrianglesAndQuadsStayAndLargerPolygonsAreSplit) {
   out.clear();
   const int32_t six[] = {0, 4, 5, 6, 2, 3};  // a square with a notch cut in its left side
   AppendPolygon(points, out, six, 6);
-  ASSERT_EQ(out.size(), 4u);
-  for (const HostPolygon& p : out) EXPECT_EQ(p.c, p.d);
+  ASSERT_GE(out.size(), 2u);
+  ASSERT_LE(out.size(), 4u);
+  double area = 0.0;
+  for (const HostPolygon& p : out) area += AreaXY(points, p);
+  EXPECT_DOUBLE_EQ(area, 8.0) << "the square less its notch";
 }
 
 std::string WriteFile(const std::string& name, const std::string& text) {
@@ -305,23 +337,27 @@ TEST(ObjReader, FacesOfHundredsAndThousandsOfCornersAndTheFacesAfterThem) {
   obj += "\nf 1301 1302 1303\nf -4 -3 -2 -1\n";
   const render::MeshResult r = render::ReadObj(WriteFile("round.obj", obj));
   ASSERT_TRUE(r.ok()) << r.error;
-  ASSERT_EQ(r.mesh.polygons.size(), 298u + 998u + 2u);
-  for (size_t k = 0; k < 298; ++k) EXPECT_LT(r.mesh.polygons[k].a, 300);
-  for (size_t k = 298; k < 298 + 998; ++k) {
-    EXPECT_GE(r.mesh.polygons[k].a, 300);
-    EXPECT_LT(r.mesh.polygons[k].a, 1300);
+  // Each face's polygons in its place: triangles, or pairs of them as quads,
+  // n - 2 triangles in all for a face of n corners.
+  const std::vector<HostPolygon>& polygons = r.mesh.polygons;
+  ASSERT_GE(polygons.size(), 4u);
+  size_t triangles[2] = {0, 0};
+  double area[2] = {0, 0};
+  for (size_t k = 0; k + 2 < polygons.size(); ++k) {
+    const HostPolygon& p = polygons[k];
+    const int face = p.a < 300 ? 0 : 1;
+    for (const int32_t corner : {p.a, p.b, p.c, p.d}) EXPECT_EQ(corner < 300 ? 0 : 1, face) << k;
+    EXPECT_LT(p.a, 1300);
+    EXPECT_TRUE(face == 1 || triangles[1] == 0) << "the first face's polygons come first";
+    triangles[face] += p.c == p.d ? 1 : 2;
+    area[face] += AreaXY(r.mesh.points, p);
   }
-  const HostPolygon& tri = r.mesh.polygons[298 + 998];
-  const HostPolygon& quad = r.mesh.polygons[298 + 998 + 1];
+  EXPECT_EQ(triangles[0], 298u);
+  EXPECT_EQ(triangles[1], 998u);
+  const HostPolygon& tri = polygons[polygons.size() - 2];
+  const HostPolygon& quad = polygons.back();
   EXPECT_TRUE(tri.a == 1300 && tri.b == 1301 && tri.c == 1302 && tri.d == 1302);
   EXPECT_TRUE(quad.a == 1300 && quad.b == 1301 && quad.c == 1302 && quad.d == 1303);
-  // The round faces' triangles add up to the faces' areas.
-  double area[2] = {0, 0};
-  for (size_t k = 0; k < 298 + 998; ++k) {
-    const HostPolygon& p = r.mesh.polygons[k];
-    const HostVector &a = r.mesh.points[p.a], &b = r.mesh.points[p.b], &c = r.mesh.points[p.c];
-    area[k < 298 ? 0 : 1] += ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2;
-  }
   EXPECT_NEAR(area[0], 300 / 2.0 * std::sin(2 * M_PI / 300), 1e-4);
   EXPECT_NEAR(area[1], 1000 / 2.0 * std::sin(2 * M_PI / 1000), 1e-4);
 }
