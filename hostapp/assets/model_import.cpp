@@ -17,6 +17,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "hostapp/assets/up_axis.h"
 #include "hostapp/resources/input_file.h"
 
 namespace tess::assets {
@@ -122,8 +123,9 @@ bool Meta(const aiScene& scene, const char* key, T& value) {
 // FBX states its axes (which file axis points up, to the front and to the
 // right, each with a sign) and its unit as centimetres per unit. Assimp
 // records them without applying them; this turns them into y up, z to the
-// front, x to the right, in metres.
-Affine FbxFrame(const aiScene& scene, std::string& frame) {
+// front, x to the right, in metres. With `turnAxes` false (the user said which
+// axis is up) only the unit is applied.
+Affine FbxFrame(const aiScene& scene, bool turnAxes, std::string& frame) {
   int32_t up = 1, upSign = 1, front = 2, frontSign = 1, coord = 0, coordSign = 1;
   Meta(scene, "UpAxis", up);
   Meta(scene, "UpAxisSign", upSign);
@@ -137,7 +139,7 @@ Affine FbxFrame(const aiScene& scene, std::string& frame) {
   Affine t;
   const bool valid = up >= 0 && up < 3 && front >= 0 && front < 3 && coord >= 0 && coord < 3 && up != front &&
                      up != coord && front != coord;
-  if (valid && !(up == 1 && front == 2 && coord == 0 && upSign > 0 && frontSign > 0 && coordSign > 0)) {
+  if (turnAxes && valid && !(up == 1 && front == 2 && coord == 0 && upSign > 0 && frontSign > 0 && coordSign > 0)) {
     // Row r of the new frame reads the file axis that becomes x, y, z.
     const int axes[3] = {coord, up, front};
     const int signs[3] = {coordSign < 0 ? -1 : 1, upSign < 0 ? -1 : 1, frontSign < 0 ? -1 : 1};
@@ -152,6 +154,21 @@ Affine FbxFrame(const aiScene& scene, std::string& frame) {
       for (int c = 0; c < 3; ++c) row[c] *= metres;
     frame += std::string(frame.empty() ? "" : ", ") + "scaled by " + std::to_string(metres) + " to metres";
   }
+  return t;
+}
+
+// Formats that state no up axis are turned from their field's custom; FBX
+// and COLLADA state theirs and are turned already (by FbxFrame and by
+// Assimp); the user's up axis stands instead of any of these.
+Affine TurnedUp(const std::string& extension, std::optional<UpAxis> up, std::string& frame) {
+  const std::string e = Lower(extension);
+  const UpAxis axis = up ? *up : e == ".fbx" || e == ".dae" ? UpAxis::Y : ConventionalUp(e);
+  Affine t;
+  const Turn turn = TurnToYUp(axis);
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) t.m[r][c] = turn.m[r][c];
+  const std::string text = TurnText(axis);
+  if (!text.empty()) frame = text + (frame.empty() ? "" : ", " + frame);
   return t;
 }
 
@@ -226,7 +243,7 @@ std::string Convert(const aiScene& scene, const Affine& root, const std::string&
           corners[c] = base + static_cast<int32_t>(face.mIndices[c]);
         }
         if (mirrored) std::reverse(corners.begin() + 1, corners.end());
-        AppendPolygon(mesh.polygons, corners.data(), corners.size());
+        AppendPolygon(mesh.points, mesh.polygons, corners.data(), corners.size());
       }
     }
     model.polygons += mesh.polygons.size();
@@ -372,7 +389,7 @@ std::string CheckColladaIndices(const std::string& path) {
   return {};
 }
 
-ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
+ModelResult Read(const std::string& path, std::optional<UpAxis> up, std::vector<FileStamp>& opened) {
   ModelResult result;
   std::string why = resources::CheckInputFile(path, resources::maxMeshInputBytes);
   if (!why.empty()) return {nullptr, why};
@@ -394,6 +411,8 @@ ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
   importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
   importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
   importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_READ_ANIMATIONS, false);
+  // The user's up axis stands instead of the file's.
+  if (up) importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_IGNORE_UP_DIRECTION, true);
   auto model = std::make_shared<Model>();
   auto start = Clock::now();
   const aiScene* scene = nullptr;
@@ -417,7 +436,8 @@ ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
 
   start = Clock::now();
   Affine root;
-  if (Lower(extension) == ".fbx") root = FbxFrame(*scene, model->frame);
+  if (Lower(extension) == ".fbx") root = FbxFrame(*scene, !up, model->frame);
+  root = TurnedUp(extension, up, model->frame) * root;
   try {
     why = Convert(*scene, root, path, *model);
   } catch (const std::bad_alloc&) {
@@ -435,6 +455,7 @@ ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
 struct LastImport {
   std::mutex mutex;
   std::string path;
+  std::optional<UpAxis> up;
   std::vector<FileStamp> files;
   std::shared_ptr<const Model> model;
 };
@@ -454,24 +475,26 @@ bool Unchanged(const std::vector<FileStamp>& files) {
 
 }  // namespace
 
-ModelResult ReadModel(const std::string& path) {
+ModelResult ReadModel(const std::string& path, std::optional<UpAxis> up) {
   std::vector<FileStamp> opened;
-  return Read(path, opened);
+  return Read(path, up, opened);
 }
 
-ModelResult ImportModel(const std::string& path) {
+ModelResult ImportModel(const std::string& path, std::optional<UpAxis> up) {
   std::error_code ec;
   fs::path key = fs::weakly_canonical(path, ec);
   if (ec) key = fs::absolute(path, ec).lexically_normal();
   LastImport& last = Last();
   {
     std::lock_guard<std::mutex> lock(last.mutex);
-    if (last.model != nullptr && last.path == key.string() && Unchanged(last.files)) return {last.model, {}, true};
+    if (last.model != nullptr && last.path == key.string() && last.up == up && Unchanged(last.files))
+      return {last.model, {}, true};
   }
   std::vector<FileStamp> opened;
-  ModelResult result = Read(path, opened);
+  ModelResult result = Read(path, up, opened);
   std::lock_guard<std::mutex> lock(last.mutex);
   last.model = result.model;
+  last.up = up;
   last.path = result.model != nullptr ? key.string() : std::string();
   last.files = std::move(opened);
   return result;

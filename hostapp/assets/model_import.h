@@ -7,10 +7,12 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "hostapp/assets/polygon_mesh.h"
+#include "hostapp/assets/up_axis.h"
 
 namespace tess::assets {
 
@@ -48,14 +50,17 @@ constexpr size_t maxModelPoints = 100'000'000;
 // wound counter-clockwise seen from outside. FBX files are turned from their
 // stated axes and unit (UnitScaleFactor, centimetres per unit) to y up and
 // metres; COLLADA's up_axis and unit are applied by Assimp; glTF is y up in
-// metres by definition; other formats are taken as they are.
-ModelResult ReadModel(const std::string& path);
+// metres by definition. Formats that state no up axis are turned from their
+// field's custom (ConventionalUp: z up for STL, PLY, OFF, 3MF, AMF and
+// Blender files). `up`, when given, is the file's up axis instead of what
+// the file states or its format's custom.
+ModelResult ReadModel(const std::string& path, std::optional<UpAxis> up = std::nullopt);
 
 // ReadModel, or the model it gave last time for the same path while none of
 // the files it read has changed since: a scene with many objects from one
 // file, or a model that a scene was made for and is then rendered, reads it
 // once.
-ModelResult ImportModel(const std::string& path);
+ModelResult ImportModel(const std::string& path, std::optional<UpAxis> up = std::nullopt);
 
 // Whether Assimp reads files with this extension (".stl", any case).
 bool ReadsExtension(const std::string& extension);

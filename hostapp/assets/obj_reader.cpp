@@ -1,13 +1,13 @@
 #include "hostapp/assets/obj_reader.h"
 
-#include <tiny_obj_loader.h>
-
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "hostapp/assets/polygon_mesh.h"
 #include "hostapp/resources/input_file.h"
 
 namespace tess::render {
@@ -35,60 +35,79 @@ bool CornerIndex(const std::string& token, long pointsSoFar, long& index) {
   return true;
 }
 
-// tinyobjloader reports neither lines nor bad numbers, so the file is checked
-// line by line first: every point finite, every corner inside the points.
-std::string Prescan(const std::string& path) {
+// A face as read: where its corners start in the file's list of corners,
+// how many it has (any number: a count in one byte, as general OBJ libraries
+// keep it, would scramble every face after one of more than 255 corners),
+// and its line for messages.
+struct Face {
+  size_t first;
+  size_t count;
+  int line;
+};
+
+struct ObjText {
+  std::vector<HostVector> points;
+  std::vector<long> corners;  // 0-based point indices, every face's in turn
+  std::vector<Face> faces;
+};
+
+// The corner that is out of range, as the file wrote it, for the message.
+std::string CornerWord(const std::string& path, const Face& face, size_t k) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text;
+  for (int n = 1; n <= face.line && std::getline(in, text); ++n) {
+  }
+  std::istringstream words(text);
+  std::string word;
+  for (size_t skip = 0; skip <= k + 1; ++skip) words >> word;  // "f" first
+  return word;
+}
+
+// Every line by the format's grammar: points must be finite, every corner
+// must name a point. Lines of other kinds (normals, groups, materials) are
+// passed over.
+std::string Parse(const std::string& path, ObjText& obj) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return path + ": cannot open the file";
-  struct Corner {
-    int line;
-    long index;
-    std::string text;
-  };
-  std::vector<Corner> corners;
-  long points = 0;
   std::string text;
+  std::vector<std::string> args;
   for (int line = 1; std::getline(in, text); ++line) {
     std::istringstream words(text);
     std::string key;
     words >> key;
-    std::vector<std::string> args;
+    if (key != "v" && key != "f") continue;
+    args.clear();
     for (std::string w; words >> w;) args.push_back(w);
     if (key == "v") {
       if (args.size() < 3) return At(path, line, "a point needs three coordinates");
+      double xyz[3] = {};
       for (size_t k = 0; k < 3; ++k) {
-        double value = 0.0;
-        if (!ParseNumber(args[k], value)) return At(path, line, "'" + args[k] + "' is not a number");
-        if (!std::isfinite(value)) return At(path, line, "coordinate '" + args[k] + "' is not finite");
+        if (!ParseNumber(args[k], xyz[k])) return At(path, line, "'" + args[k] + "' is not a number");
+        if (!std::isfinite(xyz[k])) return At(path, line, "coordinate '" + args[k] + "' is not finite");
       }
-      ++points;
-    } else if (key == "f") {
-      if (args.size() < 3) return At(path, line, "a face needs at least three corners");
-      for (const std::string& corner : args) {
-        long index = 0;
-        if (!CornerIndex(corner, points, index)) return At(path, line, "'" + corner + "' is not a corner index");
-        if (index < 0) return At(path, line, "corner " + corner + " lies before the first point");
-        corners.push_back({line, index, corner});
-      }
+      obj.points.push_back({xyz[0], xyz[1], xyz[2]});
+      continue;
+    }
+    if (args.size() < 3) return At(path, line, "a face needs at least three corners");
+    const auto pointsSoFar = static_cast<long>(obj.points.size());
+    obj.faces.push_back({obj.corners.size(), args.size(), line});
+    for (const std::string& corner : args) {
+      long index = 0;
+      if (!CornerIndex(corner, pointsSoFar, index)) return At(path, line, "'" + corner + "' is not a corner index");
+      if (index < 0) return At(path, line, "corner " + corner + " lies before the first point");
+      obj.corners.push_back(index);
     }
   }
+  if (obj.points.size() > static_cast<size_t>(INT32_MAX)) return path + ": more points than 32-bit indices reach";
   // Absolute indices may name points defined further down, so ranges are
   // checked against the whole file.
-  for (const Corner& c : corners)
-    if (c.index >= points)
-      return At(path, c.line, "corner " + c.text + " is out of range (" + std::to_string(points) + " points)");
+  const auto points = static_cast<long>(obj.points.size());
+  for (const Face& face : obj.faces)
+    for (size_t k = 0; k < face.count; ++k)
+      if (obj.corners[face.first + k] >= points)
+        return At(path, face.line,
+                  "corner " + CornerWord(path, face, k) + " is out of range (" + std::to_string(points) + " points)");
   return {};
-}
-
-void AddFace(Mesh& mesh, const std::vector<int32_t>& corners) {
-  if (corners.size() == 3) {
-    mesh.polygons.push_back({corners[0], corners[1], corners[2], corners[2]});
-  } else if (corners.size() == 4) {
-    mesh.polygons.push_back({corners[0], corners[1], corners[2], corners[3]});
-  } else {
-    for (size_t k = 1; k + 1 < corners.size(); ++k)
-      mesh.polygons.push_back({corners[0], corners[k], corners[k + 1], corners[k + 1]});
-  }
 }
 
 }  // namespace
@@ -97,28 +116,16 @@ MeshResult ReadObj(const std::string& path) {
   MeshResult result;
   result.error = resources::CheckInputFile(path, resources::maxMeshInputBytes);
   if (!result.ok()) return result;
-  result.error = Prescan(path);
+  ObjText obj;
+  result.error = Parse(path, obj);
   if (!result.ok()) return result;
-
-  tinyobj::ObjReaderConfig config;
-  config.triangulate = false;  // the module sees quads as quads
-  config.vertex_color = false;
-  tinyobj::ObjReader reader;
-  if (!reader.ParseFromFile(path, config)) {
-    result.error = path + ": " + (reader.Error().empty() ? "cannot read the file" : reader.Error());
-    while (!result.error.empty() && result.error.back() == '\n') result.error.pop_back();
-    return result;
-  }
-  const auto& v = reader.GetAttrib().vertices;
-  for (size_t i = 0; i + 2 < v.size(); i += 3) result.mesh.points.push_back({v[i], v[i + 1], v[i + 2]});
-  for (const tinyobj::shape_t& shape : reader.GetShapes()) {
-    size_t next = 0;
-    for (const unsigned int count : shape.mesh.num_face_vertices) {
-      std::vector<int32_t> corners;
-      for (unsigned int k = 0; k < count; ++k) corners.push_back(shape.mesh.indices[next + k].vertex_index);
-      next += count;
-      AddFace(result.mesh, corners);
-    }
+  result.mesh.points = std::move(obj.points);
+  result.mesh.polygons.reserve(obj.faces.size());
+  std::vector<int32_t> corners;
+  for (const Face& face : obj.faces) {
+    corners.clear();
+    for (size_t k = 0; k < face.count; ++k) corners.push_back(static_cast<int32_t>(obj.corners[face.first + k]));
+    assets::AppendPolygon(result.mesh.points, result.mesh.polygons, corners.data(), corners.size());
   }
   const std::string problem = CheckMesh(result.mesh);
   if (!problem.empty()) result.error = path + ": " + problem;

@@ -9,9 +9,10 @@
 
 namespace tess::render {
 
-// Point i is the i-th `v`, polygon j the j-th face: triangles get c == d,
-// quads keep their corner order, larger faces fan into triangles in their
-// place. Errors read "file:line: reason".
+// Point i is the i-th `v`, faces in file order: triangles get c == d, quads
+// keep their corner order, larger faces of any corner count become triangles and quads
+// inside them, in their place (AppendPolygon). Errors read "file:line:
+// reason".
 MeshResult ReadObj(const std::string& path);
 
 }  // namespace tess::render

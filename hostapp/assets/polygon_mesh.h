@@ -16,12 +16,14 @@ struct PolygonMesh {
   std::vector<HostPolygon> polygons;
 };
 
-// Appends one polygon of `count` corners (indices into the points). Triangles
-// get c == d and quads keep their corners. A polygon of more corners becomes
-// a fan of quads from its first corner, closed by a triangle when the count
-// is odd: (0 1 2 3) (0 3 4 5) ... (0 k k+1). For a flat polygon the inner
-// edges are flat too. Fewer than three corners (points, lines) add nothing.
-void AppendPolygon(std::vector<HostPolygon>& polygons, const int32_t* corners, size_t count);
+// Appends one polygon of `count` corners (indices into `points`). Triangles
+// get c == d and quads keep their corners, a concave quad too (the ray
+// tracer splits it along its inner diagonal). A polygon of more corners
+// becomes triangles and convex quads inside it (SplitPolygon); for a flat polygon
+// the inner edges are flat too. Fewer than three corners (points, lines) add
+// nothing.
+void AppendPolygon(const std::vector<HostVector>& points, std::vector<HostPolygon>& polygons, const int32_t* corners,
+                   size_t count);
 
 // Corners of `p` in order: 3 for a triangle (c == d), else 4.
 inline int CornerCount(const HostPolygon& p) {

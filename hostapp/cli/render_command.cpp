@@ -55,6 +55,10 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
   cmd->add_option("--draw-edge", (*shaders)[2],
                   "Model files: Draw Edge with this line width in the colour channel of every object")
       ->check(CLI::NonNegativeNumber);
+  cmd->add_option("--up", request->up,
+                  "Model files: the file's up axis, instead of what the file states or its format's custom "
+                  "(z for STL, PLY, OFF, 3MF, AMF, Blender; y for OBJ, glTF); written into the scene")
+      ->check(CLI::IsMember({"x", "y", "z", "-x", "-y", "-z"}));
   cmd->add_option("--print-scene", request->printScene,
                   "Model files: also write the scene that was made, as JSON that render reads back to the same image");
   return [request, shaders, &common] {

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "hostapp/render/out_of_memory.h"
+#include "hostapp/render/traced_quad.h"
 
 namespace tess::render {
 namespace {
@@ -106,9 +107,10 @@ bool EmbreeScene::Build(const std::vector<RenderObject>& objects) {
       v[1] = static_cast<float>(o.points[i].y);
       v[2] = static_cast<float>(o.points[i].z);
     }
-    // A triangle's d equals its c, which is exactly Embree's v3 == v2.
+    // A triangle's d equals its c, which is exactly Embree's v3 == v2. The
+    // primitive id stays the polygon's index, turned or not.
     for (int32_t j = 0; j < o.polygonCount; ++j) {
-      const HostPolygon& p = o.polygons[j];
+      const HostPolygon p = TracedPolygon(objects[id], j);
       unsigned* q = quads + 4 * static_cast<size_t>(j);
       q[0] = static_cast<unsigned>(p.a);
       q[1] = static_cast<unsigned>(p.b);

@@ -1,6 +1,7 @@
 // Embree 3 device and scene over the render objects: one quad geometry per
 // object (a triangle is the quad with v3 == v2), so geomID names the object
-// and primID the polygon.
+// and primID the polygon. Quads go in their traced corner order
+// (TracedPolygon): a concave quad is split along its inner diagonal.
 #ifndef TESSALINE_HOSTAPP_RENDER_EMBREE_SCENE_H
 #define TESSALINE_HOSTAPP_RENDER_EMBREE_SCENE_H
 

@@ -135,20 +135,25 @@ void WarnAboutDrops(std::ostream& err, const Scene& scene) {
 }
 
 bool ForModels(const RenderRequest& r) {
-  return r.softEdge || r.softEdgeRays || r.drawEdge || !r.printScene.empty();
+  return r.softEdge || r.softEdgeRays || r.drawEdge || !r.printScene.empty() || !r.up.empty();
 }
 
 // The scene: the demo, a scene file, or one made for a model file.
 SceneResult ReadScene(const RenderRequest& r) {
   if (r.scenePath.empty() || IsSceneFile(r.scenePath)) {
     if (ForModels(r))
-      return {nullptr, "--soft-edge, --soft-edge-rays, --draw-edge and --print-scene are for model files, not scenes"};
+      return {nullptr,
+              "--soft-edge, --soft-edge-rays, --draw-edge, --print-scene and --up are for model files, not scenes"};
     return r.scenePath.empty() ? ReadSceneText(DemoSceneText(), ".", "demo scene") : ReadSceneFile(r.scenePath);
   }
   ModelSceneOptions options;
   options.softEdge = r.softEdge;
   options.softEdgeRays = r.softEdgeRays;
   options.drawEdge = r.drawEdge;
+  if (!r.up.empty()) {
+    options.up = assets::ParseUpAxis(r.up);
+    if (!options.up) return {nullptr, "--up: expected " + std::string(assets::upAxisNames) + ", not \"" + r.up + "\""};
+  }
   if (r.width > 0) options.width = r.width;
   if (r.height > 0) options.height = r.height;
   if (r.samples > 0) options.samples = r.samples;

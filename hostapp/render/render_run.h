@@ -24,6 +24,7 @@ struct RenderRequest {
   // where to write the scene that was made.
   std::optional<double> softEdge, softEdgeRays, drawEdge;
   std::string printScene;
+  std::string up;  // the model file's up axis ("z", "-x", ...); empty: what the file states or its format's custom
 };
 
 // The process exit code; every error is one line on err.

@@ -21,7 +21,7 @@ Half HalfAt(const HostPolygon& p, double u, double v) {
 
 Surface SurfaceAt(const RenderObject& object, int32_t polygon, double u, double v) {
   const HostRayObject& o = object.ray;
-  const HostPolygon& p = o.polygons[polygon];
+  const HostPolygon p = TracedPolygon(object, polygon);
   const Half h = HalfAt(p, u, v);
   Surface s;
   for (int k = 0; k < 3; ++k) s.point = s.point + o.points[h.corner[k]] * h.weight[k];

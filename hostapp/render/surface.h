@@ -16,8 +16,10 @@ struct Surface {
   HostVector bumpV{0, 0, 0};  // unit dP/dv
 };
 
-// (u, v) in Embree's quad parametrisation: corner a at (0, 0), b at (1, 0),
-// c at (1, 1), d at (0, 1), linear over the triangles (a, b, d) and (c, d, b).
+// (u, v) in Embree's quad parametrisation of the traced corners
+// (TracedPolygon): corner a at (0, 0), b at (1, 0), c at (1, 1), d at (0, 1),
+// linear over the triangles (a, b, d) and (c, d, b). A concave quad traced
+// turned has b, c, d, a there instead.
 Surface SurfaceAt(const RenderObject& object, int32_t polygon, double u, double v);
 // The geometric normal of the half of the polygon that (u, v) lies in.
 inline HostVector GeometricNormalAt(const RenderObject& object, int32_t polygon, double u, double v) {

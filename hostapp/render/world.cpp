@@ -1,6 +1,7 @@
 #include "hostapp/render/world.h"
 
 #include "hostapp/render/out_of_memory.h"
+#include "hostapp/render/traced_quad.h"
 #include "hostapp/assets/vec.h"
 
 namespace tess::render {
@@ -37,9 +38,12 @@ void FillNormals(const SceneObject& s, RenderObject& o) {
   }
   for (Vec& n : o.pointNormals) n = Normalize(n);
   o.halfNormals.reserve(2 * s.mesh.polygons.size());
+  o.turned.reserve(s.mesh.polygons.size());
   for (const HostPolygon& p : s.mesh.polygons) {
-    o.halfNormals.push_back(HalfNormal(s.mesh.points.data(), p, p.a, p.b, p.d));
-    o.halfNormals.push_back(HalfNormal(s.mesh.points.data(), p, p.c, p.d, p.b));
+    o.turned.push_back(SplitsAlongAC(s.mesh.points.data(), p));
+    const HostPolygon t = TracedCorners(p, o.turned.back());
+    o.halfNormals.push_back(HalfNormal(s.mesh.points.data(), p, t.a, t.b, t.d));
+    o.halfNormals.push_back(HalfNormal(s.mesh.points.data(), p, t.c, t.d, t.b));
   }
 }
 

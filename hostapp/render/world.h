@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "hostapp/render/traced_quad.h"
 #include "hostapp/scene/scene.h"
 
 namespace tess::render {
@@ -14,10 +15,20 @@ struct RenderObject {
   const SceneObject* source = nullptr;
   HostRayObject ray{};                   // points into source->mesh
   std::vector<HostVector> pointNormals;  // area-weighted, for smooth shading
-  // Two per polygon, the normals of its halves (a, b, d) and (c, d, b): every
-  // hit needs one, and working them out per hit cost two square roots.
+  // One per polygon: whether the ray tracer gets it turned by one corner
+  // (TracedCorners), a concave quad whose inner diagonal is a-c.
+  std::vector<bool> turned;
+  // Two per polygon, the normals of the halves (a, b, d) and (c, d, b) of
+  // its traced corners: every hit needs one, and working them out per hit
+  // cost two square roots.
   std::vector<HostVector> halfNormals;
 };
+
+// The corners in the order the ray tracer has them, which Embree's (u, v)
+// refer to.
+inline HostPolygon TracedPolygon(const RenderObject& o, int32_t polygon) {
+  return TracedCorners(o.ray.polygons[polygon], static_cast<size_t>(polygon) < o.turned.size() && o.turned[polygon]);
+}
 
 // One per scene object, in scene order, so that an object's index is its
 // Embree geometry id. Throws OutOfMemory when an object's normals do not fit.

@@ -94,9 +94,13 @@ MeshFileResult ReadMeshFile(const MeshFileRequest& request) {
     report.readSeconds = Since(start);
     if (!read.ok()) return {{}, report, read.error};
     if (read.mesh.polygons.empty()) return {{}, report, request.path + ": the file has no polygons"};
+    // OBJ states no up axis and is y up by custom, as the scenes are.
+    const assets::UpAxis up = request.up.value_or(assets::UpAxis::Y);
+    assets::TurnPoints(read.mesh.points, up);
+    report.frame = assets::TurnText(up);
     result.mesh = std::move(read.mesh);
   } else {
-    const assets::ModelResult imported = assets::ImportModel(request.path);
+    const assets::ModelResult imported = assets::ImportModel(request.path, request.up);
     if (imported.model == nullptr) return {{}, report, imported.error};
     const assets::Model& model = *imported.model;
     report.reused = imported.reused;
@@ -160,6 +164,12 @@ Mesh ReadFileMesh(const Json& j, const std::string& path, const std::string& fol
     } else {
       throw JsonError(Member(path, "weld"), "expected true, false or a distance of 0 or more");
     }
+  }
+  if (j.contains("up")) {
+    const Json& up = j["up"];
+    request.up = up.is_string() ? assets::ParseUpAxis(up.get<std::string>()) : std::nullopt;
+    if (!request.up)
+      throw JsonError(Member(path, "up"), std::string("expected the file's up axis: ") + assets::upAxisNames);
   }
   MeshFileResult read = ReadMeshFile(request);
   if (!read.ok()) throw std::runtime_error(read.error);  // already "file: reason"

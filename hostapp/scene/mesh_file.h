@@ -10,6 +10,7 @@
 
 #include "hostapp/scene/json_access.h"
 #include "hostapp/assets/mesh.h"
+#include "hostapp/assets/up_axis.h"
 
 namespace tess::render {
 
@@ -24,6 +25,7 @@ struct MeshFileRequest {
   int nodeNumber = -1;   // a node by its number, depth first from the root (0); -1 with no name: the whole file
   bool children = true;  // the node's descendants too
   WeldSetting weld;
+  std::optional<assets::UpAxis> up;  // the file's up axis; none: what the file states, else its format's custom
 };
 
 // What reading a mesh file did, for --stats and the warning about drops.
@@ -56,7 +58,7 @@ MeshFileResult ReadMeshFile(const MeshFileRequest& request);
 bool IsObjFile(const std::string& path);
 
 // A scene's mesh object with "file" (relative to `folder`) and the keys that
-// go with it, "node", "children" and "weld": the mesh, with what reading it
+// go with it, "node", "children", "weld" and "up": the mesh, with what reading it
 // did in `report`. Throws JsonError for the keys, std::runtime_error with the
 // reader's line for the file.
 Mesh ReadFileMesh(const Json& j, const std::string& path, const std::string& folder,

@@ -79,9 +79,9 @@ namespace {
 
 // The mesh nodes of a model read through Assimp, their bounding box and
 // their meshes.
-std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box,
+std::string AssimpParts(const std::string& path, std::optional<assets::UpAxis> up, std::vector<Part>& parts, Box& box,
                         std::vector<assets::PolygonMesh>& meshes) {
-  const assets::ModelResult read = assets::ImportModel(path);
+  const assets::ModelResult read = assets::ImportModel(path, up);
   if (read.model == nullptr) return read.error;
   const auto& nodes = read.model->nodes;
   std::map<std::string, int> named;
@@ -187,14 +187,15 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
   Box box;
   std::vector<assets::PolygonMesh> meshes;
   if (IsObjFile(modelPath)) {
-    const MeshResult read = ReadObj(modelPath);
+    MeshResult read = ReadObj(modelPath);
     if (!read.ok()) return {nullptr, read.error};
+    assets::TurnPoints(read.mesh.points, options.up.value_or(assets::UpAxis::Y));
     if (read.mesh.polygons.empty()) return {nullptr, modelPath + ": the file has no polygons"};
     for (const HostVector& p : read.mesh.points) box.Add(p);
     meshes.push_back(assets::PolygonMesh{read.mesh.points, read.mesh.polygons});
     parts.push_back(Part{fs::path(modelPath).stem().string(), nullptr, true});
   } else {
-    const std::string error = AssimpParts(modelPath, parts, box, meshes);
+    const std::string error = AssimpParts(modelPath, options.up, parts, box, meshes);
     if (!error.empty()) return {nullptr, error};
   }
   const double diagonal = box.Diagonal();
@@ -237,6 +238,7 @@ ModelScene MakeModelScene(const std::string& modelPath, const ModelSceneOptions&
     Json mesh = {{"file", file}};
     if (!part.node.is_null()) mesh["node"] = part.node;
     if (!part.children) mesh["children"] = false;
+    if (options.up) mesh["up"] = assets::UpAxisName(*options.up);
     objects.push_back({{"name", name}, {"mesh", mesh}, {"material", material}});
   }
   scene["objects"] = objects;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "hostapp/assets/up_axis.h"
 #include "hostapp/scene/json_access.h"
 
 namespace tess::render {
@@ -17,6 +18,7 @@ struct ModelSceneOptions {
   std::optional<double> softEdge;      // Soft Edge's edge method with this radius in the normal channel
   std::optional<double> softEdgeRays;  // Soft Edge's ray sampling method with this radius
   std::optional<double> drawEdge;      // Draw Edge with this width in the colour channel
+  std::optional<assets::UpAxis> up;    // the model's up axis, written into the scene; none: the file's or its format's
   int width = 640, height = 480, samples = 4;
   // The folder the scene will be read from: the model's path is written
   // relative to it. Empty: the path is written absolute.

@@ -92,9 +92,9 @@ Mesh ReadInlineMesh(const Json& j, const std::string& path) {
 }
 
 Mesh ReadMesh(const Json& j, const std::string& path, const fs::path& folder, std::optional<MeshFileReport>& report) {
-  CheckKeys(j, path, {"file", "node", "children", "weld", "primitive", "size", "segments", "points", "polygons"});
+  CheckKeys(j, path, {"file", "node", "children", "weld", "up", "primitive", "size", "segments", "points", "polygons"});
   if (j.contains("file")) return ReadFileMesh(j, path, folder.string(), report);
-  for (const char* key : {"node", "children", "weld"})
+  for (const char* key : {"node", "children", "weld", "up"})
     if (j.contains(key)) throw JsonError(Member(path, key), "only with \"file\"");
   if (j.contains("points")) return ReadInlineMesh(j, path);
   if (!j.contains("primitive")) throw JsonError(path, R"(expected "file", "primitive" or "points")");

@@ -2,6 +2,7 @@
 // topology. Welding through scenes, and `render MODEL`.
 #include <cstdlib>
 #include <sstream>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -43,35 +44,38 @@ size_t Differing(const render::Image8& a, const render::Image8& b) {
 }
 
 TEST_F(RenderTest, EveryFormatRendersWithBothShadersLikeTheObjOfItsTopology) {
-  const std::pair<const char*, const char*> assets[] = {
-      {"cube_binary.stl", "cube_triangles.obj"},
-      {"cube_ascii.stl", "cube_triangles.obj"},
-      {"cube.gltf", "cube_triangles.obj"},
-      {"cube.glb", "cube_triangles.obj"},
-      {"cube_ascii.ply", "cube_quads.obj"},
-      {"cube_binary.ply", "cube_quads.obj"},
-      {"cube.dae", "cube_quads.obj"},
-      {"cube.fbx", "cube_quads.obj"},
+  // STL and PLY stand z up: the OBJ stated z up turns the same way, and so
+  // do its diagonals, which Draw Edge shows.
+  const std::tuple<const char*, const char*, bool> assets[] = {
+      {"cube_binary.stl", "cube_triangles.obj", true}, {"cube_ascii.stl", "cube_triangles.obj", true},
+      {"cube.gltf", "cube_triangles.obj", false},      {"cube.glb", "cube_triangles.obj", false},
+      {"cube_ascii.ply", "cube_quads.obj", true},      {"cube_binary.ply", "cube_quads.obj", true},
+      {"cube.dae", "cube_quads.obj", false},           {"cube.fbx", "cube_quads.obj", false},
   };
   for (const char* material : {bothShaders, raySampling}) {
     // Ray sampling takes its pattern from per-thread state: one thread gives one image.
     const render::Image8 triangles = Render(Read(Scene(File("cube_triangles.obj"), material)), 1);
     const render::Image8 quads = Render(Read(Scene(File("cube_quads.obj"), material)), 1);
+    const std::string zUp = R"(, "up": "z")";
+    const render::Image8 trianglesZUp = Render(Read(Scene(File("cube_triangles.obj") + zUp, material)), 1);
+    const render::Image8 quadsZUp = Render(Read(Scene(File("cube_quads.obj") + zUp, material)), 1);
     // Draw Edge draws the flat diagonals (its angle minimum is 0): the
     // topologies differ, so each format must have kept its own. Ray sampling
     // sees the surface only.
     if (material == bothShaders) {
       EXPECT_GT(Differing(triangles, quads), 100u);
     }
-    for (const auto& [asset, obj] : assets) {
+    for (const auto& [asset, obj, zUpFormat] : assets) {
       SCOPED_TRACE(asset);
-      const render::Image8& expected = std::string(obj) == "cube_triangles.obj" ? triangles : quads;
+      const bool tri = std::string(obj) == "cube_triangles.obj";
+      const render::Image8& expected = zUpFormat ? (tri ? trianglesZUp : quadsZUp) : (tri ? triangles : quads);
       EXPECT_EQ(Differing(Render(Read(Scene(File(asset), material)), 1), expected), 0u);
     }
   }
   // Unwelded, every edge is a border: Draw Edge draws them all, Soft Edge rounds none.
   const render::Image8 unwelded = Render(Read(Scene(File("cube_binary.stl") + R"(, "weld": false)", bothShaders)), 1);
-  EXPECT_GT(Differing(unwelded, Render(Read(Scene(File("cube_triangles.obj"), bothShaders)), 1)), 100u);
+  EXPECT_GT(Differing(unwelded, Render(Read(Scene(File("cube_triangles.obj") + R"(, "up": "z")", bothShaders)), 1)),
+            100u);
 }
 
 TEST_F(RenderTest, WeldingIsRelativeByDefaultAndCanBeAbsoluteOrOff) {
@@ -263,6 +267,32 @@ TEST_F(RenderModel, APrintedSceneIsWrittenOnlyWhenItsModelWasRead) {
   EXPECT_FALSE(fs::exists(request.output));
 }
 
+TEST_F(RenderModel, TheUpAxisGivenIsWrittenIntoTheSceneAndRendersTheSame) {
+  render::RenderRequest request;
+  request.scenePath = data + "/spike_y.obj";
+  request.width = 40;
+  request.height = 30;
+  request.up = "z";
+  request.output = (folder / "lying.png").string();
+  request.printScene = (folder / "lying.json").string();
+  std::string error;
+  ASSERT_EQ(Run(request, &error), 0) << error;
+  EXPECT_NE(Bytes(request.printScene).find(R"("up": "z")"), std::string::npos) << Bytes(request.printScene);
+  render::RenderRequest again;
+  again.scenePath = request.printScene;
+  again.output = (folder / "again.png").string();
+  ASSERT_EQ(Run(again, &error), 0) << error;
+  EXPECT_EQ(Bytes(again.output), Bytes(request.output));
+  // Standing as OBJ files do, the spike is another picture.
+  request.up = "y";
+  request.output = (folder / "standing.png").string();
+  ASSERT_EQ(Run(request, &error), 0) << error;
+  EXPECT_NE(Bytes(request.output), Bytes(again.output));
+  request.up = "w";
+  EXPECT_EQ(Run(request, &error), 1);
+  EXPECT_EQ(error, "error: --up: expected x, y, z, -x, -y or -z, not \"w\"\n");
+}
+
 TEST_F(RenderModel, DroppedPolygonsAreCountedAndReportedOnce) {
   // Two triangles of a square and two that collapse when welded.
   const fs::path model = folder / "drops.obj";
@@ -286,8 +316,9 @@ TEST_F(RenderModel, ShaderOptionsAreForModelsOnly) {
   request.softEdge = 0.1;
   std::string error;
   EXPECT_EQ(Run(request, &error), 1);
-  EXPECT_EQ(error,
-            "error: --soft-edge, --soft-edge-rays, --draw-edge and --print-scene are for model files, not scenes\n");
+  EXPECT_EQ(
+      error,
+      "error: --soft-edge, --soft-edge-rays, --draw-edge, --print-scene and --up are for model files, not scenes\n");
 }
 
 }  // namespace

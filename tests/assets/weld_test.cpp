@@ -135,30 +135,5 @@ TEST(Weld, TheGridAgreesWithThePairwiseRule) {
   }
 }
 
-TEST(AppendPolygon, LargerPolygonsBecomeAFanOfQuadsClosedByATriangle) {
-  const int32_t c[7] = {10, 11, 12, 13, 14, 15, 16};
-  std::vector<HostPolygon> out;
-  AppendPolygon(out, c, 2);
-  EXPECT_TRUE(out.empty()) << "a line is no polygon";
-  AppendPolygon(out, c, 3);
-  AppendPolygon(out, c, 4);
-  ASSERT_EQ(out.size(), 2u);
-  EXPECT_TRUE(Same(out[0], {10, 11, 12, 12}));
-  EXPECT_TRUE(Same(out[1], {10, 11, 12, 13}));
-  out.clear();
-  AppendPolygon(out, c, 5);
-  ASSERT_EQ(out.size(), 2u);
-  EXPECT_TRUE(Same(out[0], {10, 11, 12, 13}));
-  EXPECT_TRUE(Same(out[1], {10, 13, 14, 14}));
-  out.clear();
-  AppendPolygon(out, c, 6);
-  ASSERT_EQ(out.size(), 2u);
-  EXPECT_TRUE(Same(out[1], {10, 13, 14, 15}));
-  out.clear();
-  AppendPolygon(out, c, 7);
-  ASSERT_EQ(out.size(), 3u);
-  EXPECT_TRUE(Same(out[2], {10, 15, 16, 16}));
-}
-
 }  // namespace
 }  // namespace tess::assets

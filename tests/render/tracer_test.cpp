@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "hostapp/render/shading.h"
+#include "hostapp/render/surface.h"
 #include "hostapp/render/tracer.h"
 
 namespace tess::render {
@@ -78,6 +79,43 @@ TEST_F(TwoQuads, HitObjectsAreTheRenderersOwnRecords) {
   EXPECT_EQ(tracer.HitObject({3, 0}), nullptr);
   EXPECT_EQ(objects[1].ray.polygonCount, 1);
   EXPECT_EQ(objects[1].ray.points[0].z, -1.0);
+}
+
+// An arrowhead: tip (0, 2), rear corners (1, -1) and (-1, -1), its notch
+// reaching up to (0, 0). Whichever corner of the quad the notch is, the
+// ray tracer splits it along the diagonal inside it.
+TEST(ConcaveQuad, ARayThroughTheNotchMissesAndOneInsideHitsThePointItHits) {
+  const HostVector corners[4] = {{0, 0, 0}, {1, -1, 0}, {0, 2, 0}, {-1, -1, 0}};
+  for (int first = 0; first < 4; ++first) {
+    SCOPED_TRACE("the notch is corner " + std::to_string((4 - first) % 4));
+    Scene scene;
+    SceneObject o;
+    for (int k = 0; k < 4; ++k) o.mesh.points.push_back(corners[(first + k) % 4]);
+    o.mesh.polygons = {{0, 1, 2, 3}};
+    scene.objects.push_back(std::move(o));
+    std::vector<RenderObject> objects = MakeRenderObjects(scene);
+    EmbreeScene embree;
+    ASSERT_TRUE(embree.Build(objects)) << embree.Error();
+    const EmbreeTracer tracer{embree, objects};
+    HostIntersection hit;
+    const auto trace = [&](double x, double y) {
+      hit = HostIntersection{};
+      return tracer.Trace(HostVolumeData{}, MakeRay({x, y, 1}, {0, 0, -1}), 10, {0, 0}, &hit);
+    };
+    EXPECT_FALSE(trace(0, -0.5)) << "the notch";
+    EXPECT_FALSE(trace(0.5, -0.8)) << "the notch, beside its middle";
+    for (const auto& [x, y] : {std::pair{0.0, 1.0}, {0.6, -0.5}, {-0.6, -0.5}, {0.1, 0.3}, {-0.2, 0.8}}) {
+      ASSERT_TRUE(trace(x, y)) << x << ", " << y;
+      EXPECT_EQ(hit.hitId.polygon, 0);
+      EXPECT_NEAR(hit.normal.z, 1.0, 1e-12) << "wound as the quad is";
+      // The renderer's own surface point for Embree's (u, v) is the point hit.
+      const RayHit h = embree.Intersect({x, y, 1}, {0, 0, -1}, 10);
+      const Surface surface = SurfaceAt(objects[0], 0, h.u, h.v);
+      EXPECT_NEAR(surface.point.x, x, 1e-6);
+      EXPECT_NEAR(surface.point.y, y, 1e-6);
+      EXPECT_NEAR(surface.geometricNormal.z, 1.0, 1e-12);
+    }
+  }
 }
 
 }  // namespace
