@@ -40,8 +40,12 @@ struct ModelResult {
 // well inside 32-bit indices.
 constexpr size_t maxModelPoints = 100'000'000;
 
-// Reads the file with Assimp. Files are checked before Assimp opens them
-// (tess::resources::CheckInputFile), those a file refers to as well.
+struct FileStamp;
+
+// Reads the file with Assimp, in this process. The file passes
+// CheckModelFile (hostapp/assets/header_checks.h) first; the files it refers
+// to must lie in its folder or below (ConfinedFiles) and pass
+// tess::resources::CheckInputFile. Node names come as valid UTF-8.
 // Triangles and quads stay as they are, larger polygons become quads and a
 // triangle (AppendPolygon); points and lines are left out. A node whose
 // transform mirrors gets its polygons' corners reversed, so that they stay
@@ -50,11 +54,13 @@ constexpr size_t maxModelPoints = 100'000'000;
 // metres; COLLADA's up_axis and unit are applied by Assimp; glTF is y up in
 // metres by definition; other formats are taken as they are.
 ModelResult ReadModel(const std::string& path);
+// The same, with the files it read in `opened`.
+ModelResult ReadModel(const std::string& path, std::vector<FileStamp>& opened);
 
 // ReadModel, or the model it gave last time for the same path while none of
-// the files it read has changed since: a scene with many objects from one
-// file, or a model that a scene was made for and is then rendered, reads it
-// once.
+// the files it read has changed since (CachedImport). The host reads models
+// through LoadModel (hostapp/assets/isolated_import.h) instead, which may
+// read them in a process of their own.
 ModelResult ImportModel(const std::string& path);
 
 // Whether Assimp reads files with this extension (".stl", any case).

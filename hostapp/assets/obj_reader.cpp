@@ -100,18 +100,23 @@ MeshResult ReadObj(const std::string& path) {
   result.error = Prescan(path);
   if (!result.ok()) return result;
 
-  tinyobj::ObjReaderConfig config;
-  config.triangulate = false;  // the module sees quads as quads
-  config.vertex_color = false;
-  tinyobj::ObjReader reader;
-  if (!reader.ParseFromFile(path, config)) {
-    result.error = path + ": " + (reader.Error().empty() ? "cannot read the file" : reader.Error());
+  // Materials are the scene's, never the file's: the material library an
+  // OBJ names (mtllib) is not read at all, so that a file cannot make the
+  // host read files outside its folder, or a device, through it.
+  std::ifstream stream(path, std::ios::binary);
+  tinyobj::attrib_t attrib;
+  std::vector<tinyobj::shape_t> shapes;
+  std::vector<tinyobj::material_t> materials;
+  std::string warning, error;
+  // Not triangulated: the module sees quads as quads.
+  if (!tinyobj::LoadObj(&attrib, &shapes, &materials, &warning, &error, &stream, nullptr, false, false)) {
+    result.error = path + ": " + (error.empty() ? "cannot read the file" : error);
     while (!result.error.empty() && result.error.back() == '\n') result.error.pop_back();
     return result;
   }
-  const auto& v = reader.GetAttrib().vertices;
+  const auto& v = attrib.vertices;
   for (size_t i = 0; i + 2 < v.size(); i += 3) result.mesh.points.push_back({v[i], v[i + 1], v[i + 2]});
-  for (const tinyobj::shape_t& shape : reader.GetShapes()) {
+  for (const tinyobj::shape_t& shape : shapes) {
     size_t next = 0;
     for (const unsigned int count : shape.mesh.num_face_vertices) {
       std::vector<int32_t> corners;

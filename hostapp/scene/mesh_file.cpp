@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "hostapp/assets/isolated_import.h"
 #include "hostapp/assets/model_import.h"
 #include "hostapp/assets/weld.h"
 #include "hostapp/scene/json_access.h"
@@ -96,7 +97,7 @@ MeshFileResult ReadMeshFile(const MeshFileRequest& request) {
     if (read.mesh.polygons.empty()) return {{}, report, request.path + ": the file has no polygons"};
     result.mesh = std::move(read.mesh);
   } else {
-    const assets::ModelResult imported = assets::ImportModel(request.path);
+    const assets::ModelResult imported = assets::LoadModel(request.path);
     if (imported.model == nullptr) return {{}, report, imported.error};
     const assets::Model& model = *imported.model;
     report.reused = imported.reused;

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "hostapp/assets/isolated_import.h"
 #include "hostapp/assets/model_import.h"
 #include "hostapp/scene/mesh_file.h"
 #include "hostapp/assets/obj_reader.h"
@@ -62,11 +63,19 @@ std::string PathInScene(const std::string& model, const std::string& folder) {
 
 // The mesh nodes of a model read through Assimp, and their bounding box.
 std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& box) {
-  const assets::ModelResult read = assets::ImportModel(path);
+  const assets::ModelResult read = assets::LoadModel(path);
   if (read.model == nullptr) return read.error;
   const auto& nodes = read.model->nodes;
   std::map<std::string, int> named;
   for (const auto& node : nodes) ++named[node.name];
+  // Whether any node below each one holds polygons, in one pass from the
+  // leaves up (children come after their parent): linear however deep the
+  // tree is.
+  std::vector<char> below(nodes.size(), 0);
+  for (size_t i = nodes.size(); i-- > 1;) {
+    const auto parent = static_cast<size_t>(nodes[i].parent);
+    below[parent] = static_cast<char>(below[parent] || below[i] || !nodes[i].mesh.polygons.empty());
+  }
   for (size_t i = 0; i < nodes.size(); ++i) {
     if (nodes[i].mesh.polygons.empty()) continue;
     for (const HostVector& p : nodes[i].mesh.points) box.Add(p);
@@ -74,8 +83,7 @@ std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& 
     const bool unique = !nodes[i].name.empty() && named[nodes[i].name] == 1;
     part.name = nodes[i].name.empty() ? "node " + std::to_string(i) : nodes[i].name;
     part.node = unique ? Json(nodes[i].name) : Json(static_cast<int>(i));
-    for (int k = static_cast<int>(i) + 1; k < nodes[i].end; ++k)
-      part.children = part.children && nodes[k].mesh.polygons.empty();
+    part.children = below[i] == 0;
     parts.push_back(part);
   }
   if (parts.size() == 1) parts[0] = Part{fs::path(path).stem().string(), nullptr, true};

@@ -1,0 +1,30 @@
+// A model as bytes, from the reader process to the host: written by
+// tessaline-import into the memory file the host passed it, read back by the
+// host as untrusted input. A reader that went wrong may have written
+// anything, so every count, index and coordinate is checked on the way in.
+#ifndef TESSALINE_HOSTAPP_ASSETS_MODEL_WIRE_H
+#define TESSALINE_HOSTAPP_ASSETS_MODEL_WIRE_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "hostapp/assets/import_cache.h"
+#include "hostapp/assets/model_import.h"
+
+namespace tess::assets {
+
+// Writes the result (a model, or its error line) and the files it was read
+// from to `fd` from its current offset; false when a write fails.
+bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileStamp>& opened);
+
+// The result WriteModelResult wrote into `size` bytes. Bytes that are not
+// such a result (cut short, counts beyond the bytes, indices outside their
+// node's points, a tree that is no tree, coordinates that are not finite)
+// give the error "path: the reader's answer is malformed (what)". Texts come
+// back as valid UTF-8 on one line.
+ModelResult ParseModelResult(const char* data, size_t size, const std::string& path, std::vector<FileStamp>& opened);
+
+}  // namespace tess::assets
+
+#endif

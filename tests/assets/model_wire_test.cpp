@@ -1,0 +1,189 @@
+// The reader process's answer as the host takes it: whatever bytes come
+// back, the host gets the model that was written or one line saying the
+// answer is malformed; and the small parts of reading foreign files: UTF-8
+// repair, byte sizes, the streamed COLLADA check.
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "hostapp/assets/header_checks.h"
+#include "hostapp/assets/isolated_import.h"
+#include "hostapp/assets/model_wire.h"
+#include "hostapp/assets/utf8.h"
+
+namespace tess::assets {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A root with a child holding a triangle and a quad, and a leaf beside it.
+Model TwoNodeModel() {
+  Model model;
+  model.frame = "z up turned to y up";
+  model.skippedFaces = 2;
+  model.readSeconds = 0.25;
+  model.nodes.resize(3);
+  model.nodes[0] = {"root", -1, 3, {}};
+  model.nodes[1] = {"W\xEF\xBF\xBDrfel", 0, 2, {}};
+  model.nodes[1].mesh.points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+  model.nodes[1].mesh.polygons = {{0, 1, 2, 2}, {0, 1, 2, 3}};
+  model.nodes[2] = {"", 0, 3, {}};
+  model.polygons = 2;
+  return model;
+}
+
+// What WriteModelResult writes, as bytes.
+std::string Wire(const ModelResult& result, const std::vector<FileStamp>& opened = {}) {
+  const int fd = ::memfd_create("wire-test", MFD_CLOEXEC);
+  EXPECT_GE(fd, 0);
+  EXPECT_TRUE(WriteModelResult(fd, result, opened));
+  std::string bytes(static_cast<size_t>(::lseek(fd, 0, SEEK_END)), '\0');
+  EXPECT_EQ(::pread(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+  ::close(fd);
+  return bytes;
+}
+
+ModelResult Parse(const std::string& bytes) {
+  std::vector<FileStamp> opened;
+  return ParseModelResult(bytes.data(), bytes.size(), "m.glb", opened);
+}
+
+// Where in the bytes the first node's polygons start: after the points.
+size_t PolygonsAt(const std::string& bytes) {
+  const HostVector last{0, 1, 0};
+  return bytes.find(std::string(reinterpret_cast<const char*>(&last), sizeof last)) + sizeof last;
+}
+
+TEST(ModelWire, AModelAndItsFilesComeBackAsTheyWere) {
+  const auto model = std::make_shared<Model>(TwoNodeModel());
+  FileStamp stamp;
+  stamp.path = "/some/where/m.bin";
+  stamp.size = 720;
+  stamp.time = fs::file_time_type(fs::file_time_type::duration(123456789));
+  const std::string bytes = Wire({model, {}}, {stamp});
+  std::vector<FileStamp> opened;
+  const ModelResult back = ParseModelResult(bytes.data(), bytes.size(), "m.glb", opened);
+  ASSERT_NE(back.model, nullptr) << back.error;
+  EXPECT_EQ(back.model->frame, model->frame);
+  EXPECT_EQ(back.model->skippedFaces, 2u);
+  EXPECT_EQ(back.model->polygons, 2u);
+  EXPECT_DOUBLE_EQ(back.model->readSeconds, 0.25);
+  ASSERT_EQ(back.model->nodes.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(back.model->nodes[i].name, model->nodes[i].name);
+    EXPECT_EQ(back.model->nodes[i].parent, model->nodes[i].parent);
+    EXPECT_EQ(back.model->nodes[i].end, model->nodes[i].end);
+    EXPECT_EQ(back.model->nodes[i].mesh.points.size(), model->nodes[i].mesh.points.size());
+  }
+  EXPECT_EQ(back.model->nodes[1].mesh.polygons[1].d, 3);
+  EXPECT_EQ(back.model->nodes[1].mesh.points[2].y, 1.0);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(opened[0] == stamp);
+}
+
+TEST(ModelWire, AnErrorLineComesBackAsOneLineOfUtf8) {
+  const ModelResult back = Parse(Wire({nullptr, "m.glb: node 'A\xFF' is\nbroken"}));
+  EXPECT_EQ(back.model, nullptr);
+  EXPECT_EQ(back.error, "m.glb: node 'A\xEF\xBF\xBD' is broken");
+}
+
+TEST(ModelWire, AnswersCutShortAnywhereAreMalformed) {
+  const std::string bytes = Wire({std::make_shared<Model>(TwoNodeModel()), {}});
+  for (size_t size = 0; size < bytes.size(); ++size) {
+    SCOPED_TRACE(size);
+    const ModelResult back = Parse(bytes.substr(0, size));
+    EXPECT_EQ(back.model, nullptr);
+    EXPECT_EQ(back.error.rfind("m.glb: the reader's answer is malformed (", 0), 0u) << back.error;
+  }
+  EXPECT_NE(Parse(bytes).model, nullptr);
+}
+
+TEST(ModelWire, CornersOutsideTheirNodesPointsOrPointsNotFiniteAreMalformed) {
+  const std::string bytes = Wire({std::make_shared<Model>(TwoNodeModel()), {}});
+  const size_t polygons = PolygonsAt(bytes);
+  for (const int32_t corner : {4, -1, 1 << 30}) {
+    std::string bad = bytes;
+    std::memcpy(&bad[polygons + 3 * sizeof(int32_t)], &corner, sizeof corner);
+    EXPECT_NE(Parse(bad).error.find("has a corner outside its points"), std::string::npos) << corner;
+  }
+  Model nan = TwoNodeModel();
+  nan.nodes[1].mesh.points[1].z = std::nan("");
+  EXPECT_NE(Parse(Wire({std::make_shared<Model>(nan), {}})).error.find("not finite"), std::string::npos);
+}
+
+TEST(ModelWire, NodesThatMakeNoTreeAreMalformed) {
+  const auto broken = [](int node, int parent, int end) {
+    Model model = TwoNodeModel();
+    model.nodes[static_cast<size_t>(node)].parent = parent;
+    model.nodes[static_cast<size_t>(node)].end = end;
+    return Parse(Wire({std::make_shared<Model>(model), {}})).error;
+  };
+  EXPECT_NE(broken(0, 1, 3).find("no parent before it"), std::string::npos);
+  EXPECT_NE(broken(1, 1, 2).find("no parent before it"), std::string::npos);
+  EXPECT_NE(broken(1, 0, 4).find("ends outside the tree"), std::string::npos);
+  EXPECT_NE(broken(1, 0, 1).find("ends outside the tree"), std::string::npos);
+  EXPECT_NE(broken(2, 1, 3).find("lies outside its parent"), std::string::npos);
+}
+
+TEST(ModelWire, CountsBeyondTheBytesAreMalformedWithoutAllocatingForThem) {
+  std::string bytes = Wire({std::make_shared<Model>(TwoNodeModel()), {}});
+  // The node count follows the frame, the skipped faces and the two times.
+  const size_t count = bytes.find("z up turned to y up") + 19 + 3 * 8;
+  const uint64_t huge = uint64_t{1} << 60;
+  std::memcpy(&bytes[count], &huge, sizeof huge);
+  EXPECT_NE(Parse(bytes).error.find("malformed (cut short)"), std::string::npos);
+}
+
+TEST(Utf8, InvalidBytesBecomeReplacementCharactersAndValidTextStays) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(ValidUtf8("Grüße, 日本, 😀"), "Grüße, 日本, 😀");
+  EXPECT_EQ(ValidUtf8("W\xFCrfel"), "W" + fffd + "rfel");                      // Latin-1
+  EXPECT_EQ(ValidUtf8("\x80x\xBF"), fffd + "x" + fffd);                        // stray continuations
+  EXPECT_EQ(ValidUtf8("a\xE6\x97"), "a" + fffd + fffd);                        // cut short
+  EXPECT_EQ(ValidUtf8("\xC0\xAF"), fffd + fffd);                               // overlong '/'
+  EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), fffd + fffd + fffd);                    // a surrogate
+  EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);         // above U+10FFFF
+  EXPECT_EQ(OneLine("two\nlines\t\xFF \r\n"), "two lines " + fffd);
+}
+
+TEST(ImportLimits, SizesAreBytesOrPowersOf1024) {
+  uint64_t bytes = 0;
+  EXPECT_TRUE(ParseByteSize("2G", bytes));
+  EXPECT_EQ(bytes, 2ull << 30);
+  EXPECT_TRUE(ParseByteSize("512mb", bytes));
+  EXPECT_EQ(bytes, 512ull << 20);
+  EXPECT_TRUE(ParseByteSize("1000", bytes));
+  EXPECT_EQ(bytes, 1000u);
+  for (const char* bad : {"", "G", "2 G", "2X", "-1", "1.5G", "99999999999999T"}) EXPECT_FALSE(ParseByteSize(bad, bytes)) << bad;
+  EXPECT_EQ(FormatByteSize(4ull << 30), "4 GB");
+  EXPECT_EQ(FormatByteSize(256ull << 20), "256 MB");
+  EXPECT_EQ(FormatByteSize(1000), "1000 bytes");
+  const ImportLimits defaults = DefaultImportLimits();
+  EXPECT_LE(defaults.memoryBytes, 4ull << 30);
+  EXPECT_EQ(defaults.seconds, 120.0);
+}
+
+// The COLLADA check reads the file in chunks of 1 MB: an index list whose
+// tag or bad character lies across a chunk's end is still found, on its line.
+TEST(HeaderChecks, TheCOLLADAIndexCheckFindsAStrayCharacterAcrossChunks) {
+  const fs::path path = fs::temp_directory_path() / ("tessaline-chunks-" + std::to_string(::getpid()) + ".dae");
+  for (const size_t shift : {0, 1, 2, 3}) {
+    SCOPED_TRACE(shift);
+    std::string text = "<COLLADA>\n<!--";
+    text += std::string((1 << 20) - text.size() - shift, 'x') + "\n-->";  // line 2 ends past the chunk
+    text += "<p>0 1 2\n3 4 ) 5</p></COLLADA>\n";
+    std::ofstream(path, std::ios::binary) << text;
+    EXPECT_EQ(CheckModelFile(path.string()), path.string() + ":3: <p> holds ')', not only indices");
+  }
+  std::ofstream(path, std::ios::binary) << "<COLLADA><p>0 1 2</p><vcount>3</vcount><pp>x</pp></COLLADA>";
+  EXPECT_EQ(CheckModelFile(path.string()), "");
+  fs::remove(path);
+}
+
+}  // namespace
+}  // namespace tess::assets
