@@ -50,7 +50,9 @@ bool ConfinedFiles::Exists(const char* file) const {
     if (refusal.empty()) refusal = model + ": " + why;
     return false;
   }
-  return DefaultIOSystem::Exists(file);
+  // Assimp's own Exists opens the file to tell, which never returns on a fifo.
+  std::error_code ec;
+  return fs::exists(file, ec);
 }
 
 // Every file Assimp opens passes the same check as the model itself too: a
