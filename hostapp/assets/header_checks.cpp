@@ -133,9 +133,9 @@ std::string CheckStlHeader(const std::string& path, std::uintmax_t size) {
   const size_t first = head.find_first_not_of(" \t\r\n");
   if (head.size() < 84 || (first != std::string::npos && head.compare(first, 5, "solid") == 0)) return {};
   std::uintmax_t triangles = 0;
-  for (int k = 3; k >= 0; --k) triangles = triangles << 8 | static_cast<unsigned char>(head[80 + static_cast<size_t>(k)]);
-  if (84 + 50 * triangles > size)
-    return Announces(path, "binary STL", std::to_string(triangles) + " triangles", size);
+  for (int k = 3; k >= 0; --k)
+    triangles = triangles << 8 | static_cast<unsigned char>(head[80 + static_cast<size_t>(k)]);
+  if (84 + 50 * triangles > size) return Announces(path, "binary STL", std::to_string(triangles) + " triangles", size);
   return {};
 }
 

@@ -6,7 +6,6 @@
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,7 +18,6 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
-#include <thread>
 
 #include "hostapp/assets/header_checks.h"
 #include "hostapp/assets/import_cache.h"
@@ -50,40 +48,37 @@ std::string Seconds(double seconds) {
   return text;
 }
 
-// Waits for the child until the deadline; false when it was still running
-// then (and has been killed and reaped). A pidfd wakes the wait the moment
-// the child ends; kernels without pidfd_open get a short poll instead.
-bool WaitFor(pid_t pid, double seconds, int& status) {
+// How the reader's run ended, as far as the host waited for it.
+enum class Ending { Answered, Ended, TimedOut };
+
+// Waits until the reader says it has answered (a byte on the `done` pipe),
+// ends without saying so (the pipe closes), or outlives the deadline. The
+// host reads the answer while the reader's exit frees its memory.
+Ending WaitForReader(int done, double seconds) {
   const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-#ifdef SYS_pidfd_open
-  const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-  const int pidfd = -1;
-#endif
-  const Fd owned(pidfd);
   for (;;) {
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid) return true;
-    if (done < 0 && errno != EINTR) {
-      status = 0;
-      return true;  // someone else reaped it: no answer will have been written either
-    }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) break;
-    if (pidfd >= 0) {
-      pollfd p{pidfd, POLLIN, 0};
-      ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000)));
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left, 2)));
+    if (left <= 0) return Ending::TimedOut;
+    pollfd p{done, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000)));
+    if (ready < 0 && errno != EINTR) return Ending::Ended;
+    if (ready <= 0) continue;
+    char byte = 0;
+    ssize_t n = 0;
+    while ((n = ::read(done, &byte, 1)) < 0 && errno == EINTR) {
     }
+    return n == 1 ? Ending::Answered : Ending::Ended;
   }
-  ::kill(pid, SIGKILL);
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return false;
 }
 
-// What the child's status says, as the reason after "path: ".
+int Reap(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
+}
+
+// What the reader's exit status says, as the reason after "path: ".
 std::string Failure(int status, const ImportLimits& limits) {
   if (WIFSIGNALED(status)) {
     const int signal = WTERMSIG(status);
@@ -93,17 +88,19 @@ std::string Failure(int status, const ImportLimits& limits) {
   }
   if (WIFEXITED(status) && WEXITSTATUS(status) == readerExitOutOfMemory)
     return "the reader ran out of its " + FormatByteSize(limits.memoryBytes) + " memory limit";
-  if (WIFEXITED(status)) return "the reader failed (exit " + std::to_string(WEXITSTATUS(status)) + ")";
+  if (WIFEXITED(status)) return "the reader gave no answer (exit " + std::to_string(WEXITSTATUS(status)) + ")";
   return "the reader ended abnormally";
 }
 
-// The child's answer, mapped from the memory file.
+// The reader's answer, mapped from the memory file.
 ModelResult Answer(int memfd, const std::string& path, std::vector<FileStamp>& opened) {
   struct stat info {};
   if (::fstat(memfd, &info) != 0 || info.st_size <= 0) return {nullptr, path + ": the reader gave no answer"};
   const auto size = static_cast<size_t>(info.st_size);
-  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, memfd, 0);
-  if (data == MAP_FAILED) return {nullptr, path + ": the reader's answer cannot be mapped (" + std::strerror(errno) + ")"};
+  // Populated at once: one call maps the pages rather than a fault each.
+  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, memfd, 0);
+  if (data == MAP_FAILED)
+    return {nullptr, path + ": the reader's answer cannot be mapped (" + std::strerror(errno) + ")"};
   ModelResult result;
   try {
     result = ParseModelResult(static_cast<const char*>(data), size, path, opened);
@@ -114,14 +111,15 @@ ModelResult Answer(int memfd, const std::string& path, std::vector<FileStamp>& o
   return result;
 }
 
-// Spawns the reader on `path`, answering into `memfd`; its pid, or -1 with
-// the reason in `error`.
-pid_t Spawn(const std::string& path, const std::string& reader, const ImportLimits& limits, int memfd,
+// Spawns the reader on `path`, answering into `memfd` and saying so on
+// `done`; its pid, or -1 with the reason in `error`.
+pid_t Spawn(const std::string& path, const std::string& reader, const ImportLimits& limits, int memfd, int done,
             std::string& error) {
-  constexpr int childFd = 3;
+  constexpr int answerFd = 3, doneFd = 4;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, memfd, childFd);
+  posix_spawn_file_actions_adddup2(&actions, memfd, answerFd);
+  posix_spawn_file_actions_adddup2(&actions, done, doneFd);
   // The reader has nothing to say on the terminal: whatever a crashing
   // library prints would break the host's one-line messages.
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -135,11 +133,15 @@ pid_t Spawn(const std::string& path, const std::string& reader, const ImportLimi
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &all);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  const std::string fdText = std::to_string(childFd), memory = std::to_string(limits.memoryBytes),
-                    seconds = Seconds(limits.seconds);
-  char* argv[] = {const_cast<char*>(reader.c_str()), const_cast<char*>(fdText.c_str()),
-                  const_cast<char*>(memory.c_str()),  const_cast<char*>(seconds.c_str()),
-                  const_cast<char*>(path.c_str()),     nullptr};
+  const std::string answerText = std::to_string(answerFd), doneText = std::to_string(doneFd),
+                    memory = std::to_string(limits.memoryBytes), seconds = Seconds(limits.seconds);
+  char* argv[] = {const_cast<char*>(reader.c_str()),
+                  const_cast<char*>(answerText.c_str()),
+                  const_cast<char*>(doneText.c_str()),
+                  const_cast<char*>(memory.c_str()),
+                  const_cast<char*>(seconds.c_str()),
+                  const_cast<char*>(path.c_str()),
+                  nullptr};
   pid_t pid = -1;
   const int failed = ::posix_spawn(&pid, reader.c_str(), &actions, &attributes, argv, environ);
   posix_spawnattr_destroy(&attributes);
@@ -151,27 +153,43 @@ pid_t Spawn(const std::string& path, const std::string& reader, const ImportLimi
   return pid;
 }
 
+// A descriptor at 5 or above, close-on-exec: dup2 onto the reader's 3 or 4
+// from itself would keep close-on-exec set.
+int Above4(int fd) {
+  if (fd < 0 || fd > 4) return fd;
+  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 5);
+  ::close(fd);
+  return moved;
+}
+
 ModelResult ReadInChild(const std::string& path, const std::string& reader, const ImportLimits& limits,
                         std::vector<FileStamp>& opened) {
   const std::string refused = CheckModelFile(path);
   if (!refused.empty()) return {nullptr, refused};
-  int memfd = ::memfd_create("tessaline-model", MFD_CLOEXEC);
-  if (memfd < 0) return {nullptr, path + ": cannot make a memory file for the reader (" + std::strerror(errno) + ")"};
-  if (memfd == 3) {  // dup2 onto itself would keep close-on-exec set
-    const int moved = ::fcntl(memfd, F_DUPFD_CLOEXEC, 4);
-    ::close(memfd);
-    memfd = moved;
-  }
-  const Fd owned(memfd);
-  if (memfd < 0) return {nullptr, path + ": cannot make a memory file for the reader"};
+  const Fd memfd(Above4(::memfd_create("tessaline-model", MFD_CLOEXEC)));
+  int pipe[2] = {-1, -1};
+  if (memfd.fd < 0 || ::pipe2(pipe, O_CLOEXEC) != 0)
+    return {nullptr, path + ": cannot make a memory file for the reader (" + std::strerror(errno) + ")"};
+  const Fd doneRead(Above4(pipe[0]));
+  Fd doneWrite(Above4(pipe[1]));
+  if (doneRead.fd < 0 || doneWrite.fd < 0) return {nullptr, path + ": cannot make a pipe for the reader"};
   std::string error;
-  const pid_t pid = Spawn(path, reader, limits, memfd, error);
+  const pid_t pid = Spawn(path, reader, limits, memfd.fd, doneWrite.fd, error);
   if (pid < 0) return {nullptr, error};
-  int status = 0;
-  if (!WaitFor(pid, limits.seconds, status))
+  ::close(doneWrite.fd);  // the pipe closes when the reader ends
+  doneWrite.fd = -1;
+  const Ending ending = WaitForReader(doneRead.fd, limits.seconds);
+  if (ending == Ending::TimedOut) {
+    ::kill(pid, SIGKILL);
+    Reap(pid);
     return {nullptr, path + ": the reader took more than " + Seconds(limits.seconds) + " s"};
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {nullptr, path + ": " + Failure(status, limits)};
-  return Answer(memfd, path, opened);
+  }
+  if (ending == Ending::Ended) return {nullptr, path + ": " + Failure(Reap(pid), limits)};
+  ModelResult result = Answer(memfd.fd, path, opened);
+  // It answered: whatever it does now changes nothing.
+  ::kill(pid, SIGKILL);
+  Reap(pid);
+  return result;
 }
 
 struct Settings {

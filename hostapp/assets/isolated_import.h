@@ -33,8 +33,9 @@ bool ParseByteSize(const std::string& text, std::uint64_t& bytes);
 // "4 GB", "512 MB", or "123456 bytes".
 std::string FormatByteSize(std::uint64_t bytes);
 
-// tessaline-import's command line: FD MEMORY_BYTES SECONDS PATH; it answers
-// into FD (WriteModelResult) and exits 0, or exits with one of these.
+// tessaline-import's command line: ANSWER_FD DONE_FD MEMORY_BYTES SECONDS
+// PATH; it answers into ANSWER_FD (WriteModelResult), writes a byte to
+// DONE_FD and exits 0, or exits with one of these.
 constexpr int readerExitUsage = 2;        // a bad command line, or the answer could not be written
 constexpr int readerExitOutOfMemory = 3;  // an allocation failed within the memory limit
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -85,6 +86,17 @@ class Reader {
     left -= size;
     return true;
   }
+  // The next `size` bytes, read in place; null when there are fewer.
+  const char* Span(size_t size) {
+    if (size > left) {
+      Fail();
+      return nullptr;
+    }
+    const char* span = at;
+    at += size;
+    left -= size;
+    return span;
+  }
   // Texts for messages and JSON come as valid UTF-8 on one line; a path is
   // taken as it is (`raw`).
   bool Text(std::string& text, size_t max, bool raw = false) {
@@ -112,10 +124,65 @@ class Reader {
 struct NodeRecord {
   int32_t parent = -1, end = 0;
   uint64_t points = 0, polygons = 0;
+  uint32_t floats = 0;  // 1: the points come as floats
 };
 
 bool Finite(const HostVector& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+// Points often are floats that the node transforms left as they were (an
+// STL's, say): sent as floats they take half the bytes, losing nothing.
+bool FloatsSuffice(const std::vector<HostVector>& points) {
+  for (const HostVector& p : points)
+    if (static_cast<float>(p.x) != p.x || static_cast<float>(p.y) != p.y || static_cast<float>(p.z) != p.z)
+      return false;
+  return true;
+}
+
+void WriteFloatPoints(Writer& out, const std::vector<HostVector>& points) {
+  std::vector<float> chunk;
+  for (size_t at = 0; at < points.size();) {
+    const size_t end = std::min(points.size(), at + 16384);
+    chunk.clear();
+    for (; at < end; ++at)
+      chunk.insert(chunk.end(), {static_cast<float>(points[at].x), static_cast<float>(points[at].y),
+                                 static_cast<float>(points[at].z)});
+    out.Bytes(chunk.data(), chunk.size() * sizeof(float));
+  }
+}
+
+// A node's points and polygons, checked as they are copied out of the
+// answer: every point finite, every corner one of the node's points.
+std::string ReadMesh(Reader& in, const NodeRecord& record, PolygonMesh& mesh) {
+  const size_t pointBytes = record.floats != 0 ? 3 * sizeof(float) : sizeof(HostVector);
+  if (record.points > in.Left() / pointBytes) return "cut short";
+  const char* points = in.Span(static_cast<size_t>(record.points) * pointBytes);
+  if (record.polygons > in.Left() / sizeof(HostPolygon)) return "cut short";
+  const char* polygons = in.Span(static_cast<size_t>(record.polygons) * sizeof(HostPolygon));
+  mesh.points.reserve(static_cast<size_t>(record.points));
+  for (size_t k = 0; k < record.points; ++k) {
+    HostVector p;
+    if (record.floats != 0) {
+      float f[3];
+      std::memcpy(f, points + k * pointBytes, sizeof f);
+      p = {f[0], f[1], f[2]};
+    } else {
+      std::memcpy(&p, points + k * pointBytes, sizeof p);
+    }
+    if (!Finite(p)) return "a point that is not finite";
+    mesh.points.push_back(p);
+  }
+  const auto n = static_cast<int64_t>(record.points);
+  mesh.polygons.reserve(static_cast<size_t>(record.polygons));
+  for (size_t k = 0; k < record.polygons; ++k) {
+    HostPolygon p;
+    std::memcpy(&p, polygons + k * sizeof p, sizeof p);
+    if (p.a < 0 || p.a >= n || p.b < 0 || p.b >= n || p.c < 0 || p.c >= n || p.d < 0 || p.d >= n)
+      return "a corner outside its points";
+    mesh.polygons.push_back(p);
+  }
+  return {};
 }
 
 // The node records must describe a tree in depth-first order, the root first:
@@ -128,7 +195,8 @@ std::string CheckTree(const std::vector<NodeRecord>& records) {
     if (r.end <= i || r.end > count) return "node " + std::to_string(i) + " ends outside the tree";
     if (i == 0 ? r.parent != -1 : (r.parent < 0 || r.parent >= i))
       return "node " + std::to_string(i) + " has no parent before it";
-    if (i > 0 && (i >= records[static_cast<size_t>(r.parent)].end || r.end > records[static_cast<size_t>(r.parent)].end))
+    if (i > 0 &&
+        (i >= records[static_cast<size_t>(r.parent)].end || r.end > records[static_cast<size_t>(r.parent)].end))
       return "node " + std::to_string(i) + " lies outside its parent";
   }
   return {};
@@ -150,10 +218,11 @@ std::string ParseModel(Reader& in, Model& model) {
   for (size_t i = 0; i < records.size(); ++i) {
     NodeRecord& r = records[i];
     if (!in.Text(model.nodes[i].name, in.Left()) || !in.Value(r.parent) || !in.Value(r.end) || !in.Value(r.points) ||
-        !in.Value(r.polygons))
+        !in.Value(r.polygons) || !in.Value(r.floats))
       return "cut short";
     points += r.points;
-    if (r.points > maxModelPoints || points > maxModelPoints) return "more than " + std::to_string(maxModelPoints) + " points";
+    if (r.points > maxModelPoints || points > maxModelPoints)
+      return "more than " + std::to_string(maxModelPoints) + " points";
     model.nodes[i].parent = r.parent;
     model.nodes[i].end = r.end;
   }
@@ -161,19 +230,8 @@ std::string ParseModel(Reader& in, Model& model) {
   if (!tree.empty()) return tree;
   for (size_t i = 0; i < records.size(); ++i) {
     PolygonMesh& mesh = model.nodes[i].mesh;
-    if (records[i].points > in.Left() / sizeof(HostVector) || records[i].polygons > in.Left() / sizeof(HostPolygon))
-      return "cut short";
-    mesh.points.resize(static_cast<size_t>(records[i].points));
-    mesh.polygons.resize(static_cast<size_t>(records[i].polygons));
-    if (!in.Bytes(mesh.points.data(), mesh.points.size() * sizeof(HostVector)) ||
-        !in.Bytes(mesh.polygons.data(), mesh.polygons.size() * sizeof(HostPolygon)))
-      return "cut short";
-    for (const HostVector& p : mesh.points)
-      if (!Finite(p)) return "node " + std::to_string(i) + " has a point that is not finite";
-    const auto n = static_cast<int64_t>(mesh.points.size());
-    for (const HostPolygon& p : mesh.polygons)
-      for (const int32_t corner : {p.a, p.b, p.c, p.d})
-        if (corner < 0 || corner >= n) return "node " + std::to_string(i) + " has a corner outside its points";
+    const std::string why = ReadMesh(in, records[i], mesh);
+    if (!why.empty()) return why == "cut short" ? why : "node " + std::to_string(i) + " has " + why;
     model.polygons += mesh.polygons.size();
   }
   return {};
@@ -195,16 +253,24 @@ bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileS
   out.Value(model.readSeconds);
   out.Value(model.convertSeconds);
   out.Value(static_cast<uint64_t>(model.nodes.size()));
-  for (const ModelNode& node : model.nodes) {
+  std::vector<char> floats(model.nodes.size());
+  for (size_t i = 0; i < model.nodes.size(); ++i) {
+    const ModelNode& node = model.nodes[i];
+    floats[i] = static_cast<char>(FloatsSuffice(node.mesh.points));
     out.Text(node.name);
     out.Value(static_cast<int32_t>(node.parent));
     out.Value(static_cast<int32_t>(node.end));
     out.Value(static_cast<uint64_t>(node.mesh.points.size()));
     out.Value(static_cast<uint64_t>(node.mesh.polygons.size()));
+    out.Value(static_cast<uint32_t>(floats[i]));
   }
-  for (const ModelNode& node : model.nodes) {
-    out.Bytes(node.mesh.points.data(), node.mesh.points.size() * sizeof(HostVector));
-    out.Bytes(node.mesh.polygons.data(), node.mesh.polygons.size() * sizeof(HostPolygon));
+  for (size_t i = 0; i < model.nodes.size(); ++i) {
+    const PolygonMesh& mesh = model.nodes[i].mesh;
+    if (floats[i] != 0)
+      WriteFloatPoints(out, mesh.points);
+    else
+      out.Bytes(mesh.points.data(), mesh.points.size() * sizeof(HostVector));
+    out.Bytes(mesh.polygons.data(), mesh.polygons.size() * sizeof(HostPolygon));
   }
   out.Value(static_cast<uint64_t>(opened.size()));
   for (const FileStamp& stamp : opened) {

@@ -48,8 +48,9 @@ TEST_F(ForeignFile, AFileInsideTheFolderThatIsNoRegularFileIsRefused) {
 
 TEST_F(ForeignFile, AnObjMaterialLibraryIsNotRead) {
   // Read, the library would never end.
-  const fs::path obj = Write("quad.obj", "mtllib ../../../../../../../../dev/zero\nv 0 0 0\nv 1 0 0\nv 1 1 0\n"
-                                         "v 0 1 0\nusemtl any\nf 1 2 3 4\n");
+  const fs::path obj = Write("quad.obj",
+                             "mtllib ../../../../../../../../dev/zero\nv 0 0 0\nv 1 0 0\nv 1 1 0\n"
+                             "v 0 1 0\nusemtl any\nf 1 2 3 4\n");
   EXPECT_EQ(Render(obj).exitCode, 0);
 }
 
@@ -61,7 +62,9 @@ TEST_F(ForeignFile, NamesThatAreNoUtf8ReachTheMadeSceneAsValidUtf8) {
   const size_t close = dae.find("</node>", open) + 7;
   ASSERT_NE(open, std::string::npos);
   const std::string node = dae.substr(open, close - open);
-  std::string second = Replace(node, "id=\"defaultobject\"", "id=\"Gr\xF6\xDF" "e\"");
+  std::string second = Replace(node, "id=\"defaultobject\"",
+                               "id=\"Gr\xF6\xDF"
+                               "e\"");
   second = Replace(second, "0 0 0 0 1 0 0 0 0 1 0 0 0 0 1</matrix>", "0 0 3 0 1 0 0 0 0 1 0 0 0 0 1</matrix>");
   dae.replace(open, node.size(), Replace(node, "id=\"defaultobject\"", "id=\"W\xFCrfel\"") + "\n      " + second);
   const fs::path file = Write("latin1.dae", dae);
@@ -70,7 +73,10 @@ TEST_F(ForeignFile, NamesThatAreNoUtf8ReachTheMadeSceneAsValidUtf8) {
   ASSERT_EQ(run.exitCode, 0) << run.output;
   const std::string scene = Text(made.string());
   EXPECT_NE(scene.find("\"W\xEF\xBF\xBDrfel\""), std::string::npos) << scene;
-  EXPECT_NE(scene.find("\"Gr\xEF\xBF\xBD\xEF\xBF\xBD" "e\""), std::string::npos) << scene;
+  EXPECT_NE(scene.find("\"Gr\xEF\xBF\xBD\xEF\xBF\xBD"
+                       "e\""),
+            std::string::npos)
+      << scene;
   // The scene that was made names its nodes as the file does, once read.
   const HostRun again = Host("render '" + made.string() + "' -o '" + (folder / "again.png").string() + "'");
   EXPECT_EQ(again.exitCode, 0) << again.output;

@@ -16,9 +16,9 @@ const std::string data = TESSALINE_ASSETS;
 class Isolation : public Sweep {
  protected:
   HostRun Render(const fs::path& model, const std::string& options = "", const std::string& shell = "") const {
-    return Host("render '" + model.string() + "' -o '" + (folder / "out.png").string() + "' --width 16 --height 16 " +
-                    options,
-                shell);
+    return Host(
+        "render '" + model.string() + "' -o '" + (folder / "out.png").string() + "' --width 16 --height 16 " + options,
+        shell);
   }
   static void ExpectExitOneWith(const HostRun& run, const std::string& words) {
     ExpectOneLineError(run, words);
@@ -28,8 +28,7 @@ class Isolation : public Sweep {
 
 TEST_F(Isolation, AReaderThatCrashesHangsOrAllocatesWithoutEndIsOneLine) {
   const fs::path stl = Write("cube.stl", Text(data + "/cube_binary.stl"));
-  ExpectExitOneWith(Render(stl, "", "TESSALINE_IMPORT_FAULT=crash"),
-                    stl.string() + ": the reader crashed (signal 11)");
+  ExpectExitOneWith(Render(stl, "", "TESSALINE_IMPORT_FAULT=crash"), stl.string() + ": the reader crashed (signal 11)");
   ExpectExitOneWith(Render(stl, "--import-seconds 1", "TESSALINE_IMPORT_FAULT=hang"),
                     stl.string() + ": the reader took more than 1 s");
   ExpectExitOneWith(Render(stl, "--import-memory 256M", "TESSALINE_IMPORT_FAULT=allocate"),
@@ -42,8 +41,8 @@ TEST_F(Isolation, AReaderThatCrashesHangsOrAllocatesWithoutEndIsOneLine) {
 
 TEST_F(Isolation, ServeWithAModelWhoseReaderCrashesStopsWithOneLine) {
   const fs::path stl = Write("cube.stl", Text(data + "/cube_binary.stl"));
-  const HostRun run = Host("serve '" + stl.string() + "' --port 0 --listen 127.0.0.1 --stop-after 5",
-                           "TESSALINE_IMPORT_FAULT=crash");
+  const HostRun run =
+      Host("serve '" + stl.string() + "' --port 0 --listen 127.0.0.1 --stop-after 5", "TESSALINE_IMPORT_FAULT=crash");
   ExpectExitOneWith(run, stl.string() + ": the reader crashed (signal 11)");
   EXPECT_EQ(run.output.find("serving"), std::string::npos) << run.output;
 }
@@ -81,7 +80,8 @@ TEST_F(Isolation, AHeaderAnnouncingMoreThanTheFileHoldsIsRefusedAtOnce) {
                                       ": the OFF header announces 353000000000 points and 1 faces, more than the "
                                       "file's 309 bytes can hold");
   const fs::path cut = Write("cut.stl", Text(data + "/cube_binary.stl").substr(0, 84 + 50 * 5));
-  ExpectExitOneWith(Render(cut), cut.string() + ": the binary STL header announces 12 triangles, more than the file's " +
+  ExpectExitOneWith(Render(cut), cut.string() +
+                                     ": the binary STL header announces 12 triangles, more than the file's " +
                                      std::to_string(84 + 50 * 5) + " bytes can hold");
   // An OFF file that holds what it announces renders.
   const fs::path square = Write("square.off", "OFF\n# a comment\n4 1 0\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n");

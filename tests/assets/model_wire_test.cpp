@@ -60,6 +60,20 @@ size_t PolygonsAt(const std::string& bytes) {
   return bytes.size() - sizeof(uint64_t) - 2 * sizeof(HostPolygon);
 }
 
+TEST(ModelWire, PointsComeBackExactlyWhetherTheyAreFloatsOrNot) {
+  for (const double z : {0.5, 0.1, 1e300}) {  // 0.5 goes as a float; 0.1 and 1e300 need doubles
+    Model model = TwoNodeModel();
+    model.nodes[1].mesh.points[3].z = z;
+    const ModelResult back = Parse(Wire({std::make_shared<Model>(model), {}}));
+    ASSERT_NE(back.model, nullptr) << back.error;
+    for (size_t k = 0; k < 4; ++k) {
+      const HostVector& a = back.model->nodes[1].mesh.points[k];
+      const HostVector& b = model.nodes[1].mesh.points[k];
+      EXPECT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z) << z;
+    }
+  }
+}
+
 TEST(ModelWire, AModelAndItsFilesComeBackAsTheyWere) {
   const auto model = std::make_shared<Model>(TwoNodeModel());
   FileStamp stamp;
@@ -143,12 +157,12 @@ TEST(ModelWire, CountsBeyondTheBytesAreMalformedWithoutAllocatingForThem) {
 TEST(Utf8, InvalidBytesBecomeReplacementCharactersAndValidTextStays) {
   const std::string fffd = "\xEF\xBF\xBD";
   EXPECT_EQ(ValidUtf8("Grüße, 日本, 😀"), "Grüße, 日本, 😀");
-  EXPECT_EQ(ValidUtf8("W\xFCrfel"), "W" + fffd + "rfel");                      // Latin-1
-  EXPECT_EQ(ValidUtf8("\x80x\xBF"), fffd + "x" + fffd);                        // stray continuations
-  EXPECT_EQ(ValidUtf8("a\xE6\x97"), "a" + fffd + fffd);                        // cut short
-  EXPECT_EQ(ValidUtf8("\xC0\xAF"), fffd + fffd);                               // overlong '/'
-  EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), fffd + fffd + fffd);                    // a surrogate
-  EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);         // above U+10FFFF
+  EXPECT_EQ(ValidUtf8("W\xFCrfel"), "W" + fffd + "rfel");               // Latin-1
+  EXPECT_EQ(ValidUtf8("\x80x\xBF"), fffd + "x" + fffd);                 // stray continuations
+  EXPECT_EQ(ValidUtf8("a\xE6\x97"), "a" + fffd + fffd);                 // cut short
+  EXPECT_EQ(ValidUtf8("\xC0\xAF"), fffd + fffd);                        // overlong '/'
+  EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), fffd + fffd + fffd);             // a surrogate
+  EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);  // above U+10FFFF
   EXPECT_EQ(OneLine("two\nlines\t\xFF \r\n"), "two lines " + fffd);
 }
 
@@ -160,7 +174,8 @@ TEST(ImportLimits, SizesAreBytesOrPowersOf1024) {
   EXPECT_EQ(bytes, 512ull << 20);
   EXPECT_TRUE(ParseByteSize("1000", bytes));
   EXPECT_EQ(bytes, 1000u);
-  for (const char* bad : {"", "G", "2 G", "2X", "-1", "1.5G", "99999999999999T"}) EXPECT_FALSE(ParseByteSize(bad, bytes)) << bad;
+  for (const char* bad : {"", "G", "2 G", "2X", "-1", "1.5G", "99999999999999T"})
+    EXPECT_FALSE(ParseByteSize(bad, bytes)) << bad;
   EXPECT_EQ(FormatByteSize(4ull << 30), "4 GB");
   EXPECT_EQ(FormatByteSize(256ull << 20), "256 MB");
   EXPECT_EQ(FormatByteSize(1000), "1000 bytes");
