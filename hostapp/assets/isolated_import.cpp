@@ -83,7 +83,10 @@ std::string Failure(int status, const ImportLimits& limits) {
   if (WIFSIGNALED(status)) {
     const int signal = WTERMSIG(status);
     if (signal == SIGXCPU) return "the reader took more than " + Seconds(limits.seconds) + " s";
-    if (signal == SIGKILL) return "the reader was killed (signal 9)";
+    // Not by the host, which kills only past the time limit: the system's
+    // out-of-memory killer, as a rule, when the machine has less memory free
+    // than the limit allows.
+    if (signal == SIGKILL) return "the reader was killed (signal 9, the system may have run out of memory)";
     return "the reader crashed (signal " + std::to_string(signal) + ")";
   }
   if (WIFEXITED(status) && WEXITSTATUS(status) == readerExitOutOfMemory)

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "hostapp/assets/confined_files.h"
 #include "hostapp/assets/header_checks.h"
 #include "hostapp/assets/isolated_import.h"
 #include "hostapp/assets/model_wire.h"
@@ -182,6 +183,16 @@ TEST(ImportLimits, SizesAreBytesOrPowersOf1024) {
   const ImportLimits defaults = DefaultImportLimits();
   EXPECT_LE(defaults.memoryBytes, 4ull << 30);
   EXPECT_EQ(defaults.seconds, 120.0);
+}
+
+TEST(ConfinedFiles, APathLiesWithinAFolderByWholeNamesNotByItsText) {
+  EXPECT_TRUE(LiesWithin("/models/car/wheel.bin", "/models/car"));
+  EXPECT_TRUE(LiesWithin("/models/car/parts/wheel.bin", "/models/car/"));
+  EXPECT_TRUE(LiesWithin("/models/car", "/models/car"));
+  EXPECT_FALSE(LiesWithin("/models/carpet/rug.bin", "/models/car"));
+  EXPECT_FALSE(LiesWithin("/models/rug.bin", "/models/car"));
+  EXPECT_FALSE(LiesWithin("/models", "/models/car"));
+  EXPECT_TRUE(LiesWithin("/anything", "/"));
 }
 
 // The COLLADA check reads the file in chunks of 1 MB: an index list whose
