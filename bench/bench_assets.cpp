@@ -95,8 +95,8 @@ tess::assets::PolygonMesh Placed() {
   if (r.model == nullptr) return all;
   for (const auto& node : r.model->nodes) {
     const auto base = static_cast<int32_t>(all.points.size());
-    all.points.insert(all.points.end(), node.mesh.points.begin(), node.mesh.points.end());
-    for (const HostPolygon& p : node.mesh.polygons)
+    all.points.insert(all.points.end(), node.view.points.begin(), node.view.points.end());
+    for (const HostPolygon& p : node.view.polygons)
       all.polygons.push_back({p.a + base, p.b + base, p.c + base, p.d + base});
   }
   return all;

@@ -95,23 +95,26 @@ std::string Failure(int status, const ImportLimits& limits) {
   return "the reader ended abnormally";
 }
 
-// The reader's answer, mapped from the memory file.
+// The reader's answer, mapped from the memory file. Sealed first, so that
+// nothing can change it once it is checked, even a reader that goes on
+// running: the model is used where it lies, for as long as it lives.
 ModelResult Answer(int memfd, const std::string& path, std::vector<FileStamp>& opened) {
+  if (::fcntl(memfd, F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0)
+    return {nullptr, path + ": the reader's answer cannot be sealed (" + std::strerror(errno) + ")"};
   struct stat info {};
   if (::fstat(memfd, &info) != 0 || info.st_size <= 0) return {nullptr, path + ": the reader gave no answer"};
   const auto size = static_cast<size_t>(info.st_size);
   // Populated at once: one call maps the pages rather than a fault each.
-  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, memfd, 0);
-  if (data == MAP_FAILED)
+  void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, memfd, 0);
+  if (mapped == MAP_FAILED)
     return {nullptr, path + ": the reader's answer cannot be mapped (" + std::strerror(errno) + ")"};
-  ModelResult result;
+  const std::shared_ptr<const char> data(static_cast<const char*>(mapped),
+                                         [size](const char* p) { ::munmap(const_cast<char*>(p), size); });
   try {
-    result = ParseModelResult(static_cast<const char*>(data), size, path, opened);
+    return ParseModelResult(data, size, path, opened);
   } catch (const std::bad_alloc&) {
-    result = {nullptr, path + ": not enough memory for the model"};
+    return {nullptr, path + ": not enough memory for the model"};
   }
-  ::munmap(data, size);
-  return result;
 }
 
 // Spawns the reader on `path`, answering into `memfd` and saying so on
@@ -169,7 +172,7 @@ ModelResult ReadInChild(const std::string& path, const std::string& reader, cons
                         std::vector<FileStamp>& opened) {
   const std::string refused = CheckModelFile(path);
   if (!refused.empty()) return {nullptr, refused};
-  const Fd memfd(Above4(::memfd_create("tessaline-model", MFD_CLOEXEC)));
+  const Fd memfd(Above4(::memfd_create("tessaline-model", MFD_CLOEXEC | MFD_ALLOW_SEALING)));
   int pipe[2] = {-1, -1};
   if (memfd.fd < 0 || ::pipe2(pipe, O_CLOEXEC) != 0)
     return {nullptr, path + ": cannot make a memory file for the reader (" + std::strerror(errno) + ")"};

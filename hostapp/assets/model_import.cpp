@@ -139,7 +139,7 @@ std::string Convert(const aiScene& scene, const Affine& root, const std::string&
     const Pending item = stack.back();
     stack.pop_back();
     const int index = static_cast<int>(model.nodes.size());
-    model.nodes.push_back(ModelNode{OneLine(item.node->mName.C_Str()), item.parent, 0, {}});
+    model.nodes.push_back(ModelNode{OneLine(item.node->mName.C_Str()), item.parent, 0, {}, {}});
     PolygonMesh& mesh = model.nodes.back().mesh;
     const bool mirrored = item.world.Determinant() < 0.0;
     size_t points = 0, faces = 0;
@@ -240,6 +240,9 @@ ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
   model->convertSeconds = Since(start);
   if (model->polygons == 0)
     return {nullptr, path + ": the file has no polygons" + (model->skippedFaces > 0 ? " (only points and lines)" : "")};
+  for (ModelNode& node : model->nodes)
+    node.view = {{node.mesh.points.data(), node.mesh.points.size()},
+                 {node.mesh.polygons.data(), node.mesh.polygons.size()}};
   opened = files->Opened();
   result.model = std::move(model);
   return result;

@@ -14,20 +14,42 @@
 
 namespace tess::assets {
 
+// Items that lie elsewhere, read only.
+template <typename T>
+struct Span {
+  const T* data = nullptr;
+  size_t size = 0;
+  const T* begin() const { return data; }
+  const T* end() const { return data + size; }
+  bool empty() const { return size == 0; }
+  const T& operator[](size_t i) const { return data[i]; }
+};
+
+// A node's points and polygons, wherever they lie: in the node's own mesh
+// for a model read in this process, in the reader's answer (Model::storage)
+// for one read in the reader process, which the host uses where it lies
+// rather than copy it.
+struct MeshView {
+  Span<HostVector> points;
+  Span<HostPolygon> polygons;
+};
+
 struct ModelNode {
   std::string name;
   int parent = -1;   // index in Model::nodes; -1 for the root
   int end = 0;       // nodes [own index, end) are this node and its descendants
-  PolygonMesh mesh;  // this node's own meshes, placed; points are not welded
+  PolygonMesh mesh;  // this node's own meshes, placed, as Convert makes them; points are not welded
+  MeshView view;     // what to read them through: mesh, or the reader's answer
 };
 
 struct Model {
-  std::vector<ModelNode> nodes;  // depth first, the root first
-  std::string frame;             // how axes and units were changed, e.g. "z up turned to y up"; empty for none
-  size_t skippedFaces = 0;       // points and lines, which are no polygons
-  size_t polygons = 0;           // over all nodes
-  double readSeconds = 0.0;      // Assimp's read and validation
-  double convertSeconds = 0.0;   // node transforms and polygons
+  std::vector<ModelNode> nodes;         // depth first, the root first
+  std::string frame;                    // how axes and units were changed, e.g. "z up turned to y up"; empty for none
+  size_t skippedFaces = 0;              // points and lines, which are no polygons
+  size_t polygons = 0;                  // over all nodes
+  double readSeconds = 0.0;             // Assimp's read and validation
+  double convertSeconds = 0.0;          // node transforms and polygons
+  std::shared_ptr<const void> storage;  // what the views point into, when not the nodes' meshes
 };
 
 struct ModelResult {

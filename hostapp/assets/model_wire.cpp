@@ -33,6 +33,7 @@ class Writer {
     Bytes(text.data(), text.size());
   }
   void Bytes(const void* data, size_t size) {
+    written += size;
     if (size >= 65536) {
       Flush();
       Put(data, size);
@@ -40,6 +41,12 @@ class Writer {
       buffer.append(static_cast<const char*>(data), size);
       if (buffer.size() >= 65536) Flush();
     }
+  }
+  // Zero bytes up to a multiple of `alignment` from the start, so that the
+  // host can use the array that follows where it lies.
+  void Align(size_t alignment) {
+    static const char zeros[16] = {};
+    Bytes(zeros, (alignment - written % alignment) % alignment);
   }
   bool Finish() {
     Flush();
@@ -67,13 +74,14 @@ class Writer {
 
   int fd;
   std::string buffer;
+  size_t written = 0;
   bool ok = true;
 };
 
 // Reads what Writer wrote; any read past the end fails, and stays failed.
 class Reader {
  public:
-  Reader(const char* data, size_t size) : at(data), left(size) {}
+  Reader(const char* data, size_t size) : base(data), at(data), left(size) {}
 
   template <typename T>
   bool Value(T& value) {
@@ -111,12 +119,17 @@ class Reader {
   // A count of items of at least `itemBytes` each that the rest can hold.
   bool Count(uint64_t& count, size_t itemBytes) { return Value(count) && count <= left / itemBytes ? true : Fail(); }
   size_t Left() const { return left; }
+  // Past the padding that puts the next array at a multiple of `alignment`.
+  bool Align(size_t alignment) {
+    return Span((alignment - static_cast<size_t>(at - base) % alignment) % alignment) != nullptr;
+  }
 
  private:
   bool Fail() {
     left = 0;
     return false;
   }
+  const char* base;
   const char* at;
   size_t left;
 };
@@ -124,64 +137,28 @@ class Reader {
 struct NodeRecord {
   int32_t parent = -1, end = 0;
   uint64_t points = 0, polygons = 0;
-  uint32_t floats = 0;  // 1: the points come as floats
 };
 
-bool Finite(const HostVector& p) {
-  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
-// Points often are floats that the node transforms left as they were (an
-// STL's, say): sent as floats they take half the bytes, losing nothing.
-bool FloatsSuffice(const std::vector<HostVector>& points) {
-  for (const HostVector& p : points)
-    if (static_cast<float>(p.x) != p.x || static_cast<float>(p.y) != p.y || static_cast<float>(p.z) != p.z)
-      return false;
-  return true;
-}
-
-void WriteFloatPoints(Writer& out, const std::vector<HostVector>& points) {
-  std::vector<float> chunk;
-  for (size_t at = 0; at < points.size();) {
-    const size_t end = std::min(points.size(), at + 16384);
-    chunk.clear();
-    for (; at < end; ++at)
-      chunk.insert(chunk.end(), {static_cast<float>(points[at].x), static_cast<float>(points[at].y),
-                                 static_cast<float>(points[at].z)});
-    out.Bytes(chunk.data(), chunk.size() * sizeof(float));
-  }
-}
-
-// A node's points and polygons, checked as they are copied out of the
-// answer: every point finite, every corner one of the node's points.
-std::string ReadMesh(Reader& in, const NodeRecord& record, PolygonMesh& mesh) {
-  const size_t pointBytes = record.floats != 0 ? 3 * sizeof(float) : sizeof(HostVector);
-  if (record.points > in.Left() / pointBytes) return "cut short";
-  const char* points = in.Span(static_cast<size_t>(record.points) * pointBytes);
-  if (record.polygons > in.Left() / sizeof(HostPolygon)) return "cut short";
+// A node's points and polygons where they lie in the answer, checked there:
+// every point finite, every corner one of the node's points. The answer
+// must not change after this (the host seals it first).
+std::string ViewMesh(Reader& in, const NodeRecord& record, MeshView& view) {
+  if (!in.Align(alignof(HostVector)) || record.points > in.Left() / sizeof(HostVector)) return "cut short";
+  const char* points = in.Span(static_cast<size_t>(record.points) * sizeof(HostVector));
+  if (!in.Align(alignof(HostVector)) || record.polygons > in.Left() / sizeof(HostPolygon)) return "cut short";
   const char* polygons = in.Span(static_cast<size_t>(record.polygons) * sizeof(HostPolygon));
-  mesh.points.reserve(static_cast<size_t>(record.points));
-  for (size_t k = 0; k < record.points; ++k) {
-    HostVector p;
-    if (record.floats != 0) {
-      float f[3];
-      std::memcpy(f, points + k * pointBytes, sizeof f);
-      p = {f[0], f[1], f[2]};
-    } else {
-      std::memcpy(&p, points + k * pointBytes, sizeof p);
-    }
-    if (!Finite(p)) return "a point that is not finite";
-    mesh.points.push_back(p);
-  }
-  const auto n = static_cast<int64_t>(record.points);
-  mesh.polygons.reserve(static_cast<size_t>(record.polygons));
-  for (size_t k = 0; k < record.polygons; ++k) {
-    HostPolygon p;
-    std::memcpy(&p, polygons + k * sizeof p, sizeof p);
-    if (p.a < 0 || p.a >= n || p.b < 0 || p.b >= n || p.c < 0 || p.c >= n || p.d < 0 || p.d >= n)
-      return "a corner outside its points";
-    mesh.polygons.push_back(p);
-  }
+  if ((record.points > 0 && points == nullptr) || (record.polygons > 0 && polygons == nullptr)) return "cut short";
+  view.points = {reinterpret_cast<const HostVector*>(points), static_cast<size_t>(record.points)};
+  view.polygons = {reinterpret_cast<const HostPolygon*>(polygons), static_cast<size_t>(record.polygons)};
+  bool finite = true;
+  for (const HostVector& p : view.points) finite &= std::isfinite(p.x) & std::isfinite(p.y) & std::isfinite(p.z);
+  if (!finite) return "a point that is not finite";
+  const auto n = static_cast<uint32_t>(record.points);
+  bool inside = true;
+  for (const HostPolygon& p : view.polygons)
+    inside &= static_cast<uint32_t>(p.a) < n && static_cast<uint32_t>(p.b) < n && static_cast<uint32_t>(p.c) < n &&
+              static_cast<uint32_t>(p.d) < n;
+  if (!inside) return "a corner outside its points";
   return {};
 }
 
@@ -218,7 +195,7 @@ std::string ParseModel(Reader& in, Model& model) {
   for (size_t i = 0; i < records.size(); ++i) {
     NodeRecord& r = records[i];
     if (!in.Text(model.nodes[i].name, in.Left()) || !in.Value(r.parent) || !in.Value(r.end) || !in.Value(r.points) ||
-        !in.Value(r.polygons) || !in.Value(r.floats))
+        !in.Value(r.polygons))
       return "cut short";
     points += r.points;
     if (r.points > maxModelPoints || points > maxModelPoints)
@@ -229,10 +206,10 @@ std::string ParseModel(Reader& in, Model& model) {
   const std::string tree = CheckTree(records);
   if (!tree.empty()) return tree;
   for (size_t i = 0; i < records.size(); ++i) {
-    PolygonMesh& mesh = model.nodes[i].mesh;
-    const std::string why = ReadMesh(in, records[i], mesh);
+    MeshView& view = model.nodes[i].view;
+    const std::string why = ViewMesh(in, records[i], view);
     if (!why.empty()) return why == "cut short" ? why : "node " + std::to_string(i) + " has " + why;
-    model.polygons += mesh.polygons.size();
+    model.polygons += view.polygons.size;
   }
   return {};
 }
@@ -253,24 +230,18 @@ bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileS
   out.Value(model.readSeconds);
   out.Value(model.convertSeconds);
   out.Value(static_cast<uint64_t>(model.nodes.size()));
-  std::vector<char> floats(model.nodes.size());
-  for (size_t i = 0; i < model.nodes.size(); ++i) {
-    const ModelNode& node = model.nodes[i];
-    floats[i] = static_cast<char>(FloatsSuffice(node.mesh.points));
+  for (const ModelNode& node : model.nodes) {
     out.Text(node.name);
     out.Value(static_cast<int32_t>(node.parent));
     out.Value(static_cast<int32_t>(node.end));
-    out.Value(static_cast<uint64_t>(node.mesh.points.size()));
-    out.Value(static_cast<uint64_t>(node.mesh.polygons.size()));
-    out.Value(static_cast<uint32_t>(floats[i]));
+    out.Value(static_cast<uint64_t>(node.view.points.size));
+    out.Value(static_cast<uint64_t>(node.view.polygons.size));
   }
-  for (size_t i = 0; i < model.nodes.size(); ++i) {
-    const PolygonMesh& mesh = model.nodes[i].mesh;
-    if (floats[i] != 0)
-      WriteFloatPoints(out, mesh.points);
-    else
-      out.Bytes(mesh.points.data(), mesh.points.size() * sizeof(HostVector));
-    out.Bytes(mesh.polygons.data(), mesh.polygons.size() * sizeof(HostPolygon));
+  for (const ModelNode& node : model.nodes) {
+    out.Align(alignof(HostVector));
+    out.Bytes(node.view.points.data, node.view.points.size * sizeof(HostVector));
+    out.Align(alignof(HostVector));
+    out.Bytes(node.view.polygons.data, node.view.polygons.size * sizeof(HostPolygon));
   }
   out.Value(static_cast<uint64_t>(opened.size()));
   for (const FileStamp& stamp : opened) {
@@ -281,11 +252,12 @@ bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileS
   return out.Finish();
 }
 
-ModelResult ParseModelResult(const char* data, size_t size, const std::string& path, std::vector<FileStamp>& opened) {
+ModelResult ParseModelResult(const std::shared_ptr<const char>& data, size_t size, const std::string& path,
+                             std::vector<FileStamp>& opened) {
   const auto malformed = [&](const std::string& what) {
     return ModelResult{nullptr, path + ": the reader's answer is malformed (" + what + ")"};
   };
-  Reader in(data, size);
+  Reader in(data.get(), size);
   char head[sizeof magic] = {};
   uint32_t ok = 0;
   if (!in.Bytes(head, sizeof head) || std::memcmp(head, magic, sizeof magic) != 0 || !in.Value(ok) || ok > 1)
@@ -296,6 +268,7 @@ ModelResult ParseModelResult(const char* data, size_t size, const std::string& p
     return {nullptr, error};
   }
   auto model = std::make_shared<Model>();
+  model->storage = data;
   const std::string why = ParseModel(in, *model);
   if (!why.empty()) return malformed(why);
   uint64_t stamps = 0;

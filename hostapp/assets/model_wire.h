@@ -6,6 +6,7 @@
 #define TESSALINE_HOSTAPP_ASSETS_MODEL_WIRE_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,15 @@ namespace tess::assets {
 // from to `fd` from its current offset; false when a write fails.
 bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileStamp>& opened);
 
-// The result WriteModelResult wrote into `size` bytes. Bytes that are not
-// such a result (cut short, counts beyond the bytes, indices outside their
-// node's points, a tree that is no tree, coordinates that are not finite)
-// give the error "path: the reader's answer is malformed (what)". Texts come
-// back as valid UTF-8 on one line.
-ModelResult ParseModelResult(const char* data, size_t size, const std::string& path, std::vector<FileStamp>& opened);
+// The result WriteModelResult wrote into the `size` bytes at `data`, which
+// must not change while the model lives: the model's node views point into
+// them, and hold them (Model::storage). Bytes that are not such a result
+// (cut short, counts beyond the bytes, indices outside their node's points,
+// a tree that is no tree, coordinates that are not finite) give the error
+// "path: the reader's answer is malformed (what)". Texts come back as valid
+// UTF-8 on one line.
+ModelResult ParseModelResult(const std::shared_ptr<const char>& data, size_t size, const std::string& path,
+                             std::vector<FileStamp>& opened);
 
 }  // namespace tess::assets
 

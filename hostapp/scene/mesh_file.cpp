@@ -56,13 +56,13 @@ std::string Gather(const assets::Model& model, const MeshFileRequest& request, M
   }
   size_t points = 0, polygons = 0;
   for (int i = first; i < end; ++i) {
-    points += model.nodes[i].mesh.points.size();
-    polygons += model.nodes[i].mesh.polygons.size();
+    points += model.nodes[i].view.points.size;
+    polygons += model.nodes[i].view.polygons.size;
   }
   mesh.points.reserve(points);
   mesh.polygons.reserve(polygons);
   for (int i = first; i < end; ++i) {
-    const assets::PolygonMesh& part = model.nodes[i].mesh;
+    const assets::MeshView& part = model.nodes[i].view;
     const auto base = static_cast<int32_t>(mesh.points.size());
     mesh.points.insert(mesh.points.end(), part.points.begin(), part.points.end());
     for (const HostPolygon& p : part.polygons)

@@ -74,11 +74,11 @@ std::string AssimpParts(const std::string& path, std::vector<Part>& parts, Box& 
   std::vector<char> below(nodes.size(), 0);
   for (size_t i = nodes.size(); i-- > 1;) {
     const auto parent = static_cast<size_t>(nodes[i].parent);
-    below[parent] = static_cast<char>(below[parent] || below[i] || !nodes[i].mesh.polygons.empty());
+    below[parent] = static_cast<char>(below[parent] || below[i] || !nodes[i].view.polygons.empty());
   }
   for (size_t i = 0; i < nodes.size(); ++i) {
-    if (nodes[i].mesh.polygons.empty()) continue;
-    for (const HostVector& p : nodes[i].mesh.points) box.Add(p);
+    if (nodes[i].view.polygons.empty()) continue;
+    for (const HostVector& p : nodes[i].view.points) box.Add(p);
     Part part;
     const bool unique = !nodes[i].name.empty() && named[nodes[i].name] == 1;
     part.name = nodes[i].name.empty() ? "node " + std::to_string(i) : nodes[i].name;
