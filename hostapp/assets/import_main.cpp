@@ -2,14 +2,16 @@
 // model file with Assimp (ImportModel's in-process reader) within a memory
 // and CPU-time limit it sets on itself, writes the model, or its one-line
 // error, into the memory file ANSWER_FD that tessaline-host passed it, and
-// says so with a byte on DONE_FD. A crash, a hang or a
-// blow-up here ends this process only; the host turns it into one line.
+// says so with a byte on DONE_FD. A crash, a hang or a blow-up here ends
+// this process only; the host turns it into one line.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,93 @@
 #include "hostapp/assets/isolated_import.h"
 #include "hostapp/assets/model_import.h"
 #include "hostapp/assets/model_wire.h"
+
+namespace {
+
+// The model's arrays are made straight in the answer file: while the model
+// is converted, every large allocation comes from a mapping of the file
+// past its first page, so the answer names them where they lie instead of
+// copying them (InPlace). Freed blocks there are not reused; when the
+// mapping is full, allocations fall back to the heap, and those arrays are
+// written out.
+struct Arena {
+  static constexpr size_t offset = 4096;        // the file's first page holds the answer's root record
+  static constexpr size_t smallest = 1u << 20;  // smaller blocks come from the heap
+  char* base = nullptr;
+  size_t capacity = 0;
+  std::atomic<size_t> used{0};
+  std::atomic<bool> on{false};
+
+  void* Take(size_t size) {
+    if (!on.load(std::memory_order_relaxed) || size < smallest || base == nullptr) return nullptr;
+    const size_t rounded = (size + 63) / 64 * 64;
+    const size_t at = used.fetch_add(rounded);
+    if (at > capacity || rounded > capacity - at) return nullptr;
+    return base + at;
+  }
+  bool Owns(const void* p) const {
+    return base != nullptr && static_cast<const char*>(p) >= base && static_cast<const char*>(p) < base + capacity;
+  }
+  size_t Used() const { return std::min(used.load(), capacity); }
+};
+
+Arena arena;
+
+void* Allocate(size_t size) {
+  if (void* p = arena.Take(size)) return p;
+  for (;;) {
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    const std::new_handler handler = std::get_new_handler();
+    if (handler == nullptr) throw std::bad_alloc();
+    handler();
+  }
+}
+
+void Release(void* p) noexcept {
+  if (!arena.Owns(p)) std::free(p);
+}
+
+}  // namespace
+
+// This program's allocations, Assimp's included, go through these.
+void* operator new(size_t size) {
+  return Allocate(size);
+}
+void* operator new[](size_t size) {
+  return Allocate(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void operator delete(void* p) noexcept {
+  Release(p);
+}
+void operator delete[](void* p) noexcept {
+  Release(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  Release(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+  Release(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  Release(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  Release(p);
+}
 
 namespace {
 
@@ -53,17 +142,33 @@ void InjectFault() {
   }
 }
 
+// Maps the answer file past its first page for the arena: half the memory
+// limit, of which only what the model uses ever takes memory.
+void MapArena(int fd, size_t memoryLimit) {
+  const size_t capacity = memoryLimit / 2 / 4096 * 4096;
+  if (::ftruncate(fd, static_cast<off_t>(Arena::offset + capacity)) != 0) return;
+  void* mapped = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_SHARED, fd, Arena::offset);
+  if (mapped == MAP_FAILED) return;
+  arena.base = static_cast<char*>(mapped);
+  arena.capacity = capacity;
+}
+
 void* Read(void* argument) {
   auto& job = *static_cast<Job*>(argument);
   InjectFault();
   std::vector<tess::assets::FileStamp> opened;
   tess::assets::ModelResult result;
   try {
-    result = tess::assets::ReadModel(job.path, opened);
+    result = tess::assets::ReadModel(job.path, opened, [] { arena.on = true; });
   } catch (const std::exception& e) {
     result = {nullptr, job.path + ": " + e.what()};
   }
-  if (!tess::assets::WriteModelResult(job.answer, result, opened)) ::_exit(tess::assets::readerExitUsage);
+  arena.on = false;
+  const tess::assets::InPlace inPlace{arena.base, arena.Used(), Arena::offset};
+  if (!tess::assets::WriteModelResult(job.answer, result, opened, inPlace)) ::_exit(tess::assets::readerExitUsage);
+  // The host seals the answer before it reads it, which takes that nobody
+  // can write to it through a mapping any more.
+  if (arena.base != nullptr) ::munmap(arena.base, arena.capacity);
   // Answered: the host reads the answer while this process's memory is
   // freed, with nothing left to destroy first.
   const char byte = 1;
@@ -89,6 +194,7 @@ int main(int argc, char** argv) {
   const auto cpu = static_cast<rlim_t>(std::ceil(seconds));
   const rlimit time{cpu, cpu + 1};  // SIGXCPU at the limit, SIGKILL a second later
   if (::setrlimit(RLIMIT_AS, &space) != 0 || ::setrlimit(RLIMIT_CPU, &time) != 0) return tess::assets::readerExitUsage;
+  MapArena(static_cast<int>(answer), static_cast<size_t>(bytes));
 
   // Readers recurse over a file's node tree, thousands of levels for a deep
   // one: the read runs on a thread with a stack to match, an eighth of the

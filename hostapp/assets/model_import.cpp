@@ -194,7 +194,7 @@ std::string Convert(const aiScene& scene, const Affine& root, const std::string&
   return {};
 }
 
-ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
+ModelResult Read(const std::string& path, std::vector<FileStamp>& opened, const std::function<void()>& converting) {
   ModelResult result;
   const std::string refused = CheckModelFile(path);
   if (!refused.empty()) return {nullptr, refused};
@@ -227,6 +227,7 @@ ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
   }
   if (scene->mRootNode == nullptr || scene->mNumMeshes == 0) return {nullptr, path + ": the file has no polygons"};
 
+  if (converting) converting();
   start = Clock::now();
   std::string why;
   Affine root;
@@ -252,15 +253,17 @@ ModelResult Read(const std::string& path, std::vector<FileStamp>& opened) {
 
 ModelResult ReadModel(const std::string& path) {
   std::vector<FileStamp> opened;
-  return Read(path, opened);
+  return Read(path, opened, {});
 }
 
-ModelResult ReadModel(const std::string& path, std::vector<FileStamp>& opened) {
-  return Read(path, opened);
+ModelResult ReadModel(const std::string& path, std::vector<FileStamp>& opened,
+                      const std::function<void()>& converting) {
+  return Read(path, opened, converting);
 }
 
 ModelResult ImportModel(const std::string& path) {
-  return CachedImport(path, Read);
+  return CachedImport(path,
+                      [](const std::string& file, std::vector<FileStamp>& opened) { return Read(file, opened, {}); });
 }
 
 bool ReadsExtension(const std::string& extension) {

@@ -6,6 +6,7 @@
 #define TESSALINE_HOSTAPP_ASSETS_MODEL_IMPORT_H
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,8 +77,10 @@ struct FileStamp;
 // metres; COLLADA's up_axis and unit are applied by Assimp; glTF is y up in
 // metres by definition; other formats are taken as they are.
 ModelResult ReadModel(const std::string& path);
-// The same, with the files it read in `opened`.
-ModelResult ReadModel(const std::string& path, std::vector<FileStamp>& opened);
+// The same, with the files it read in `opened`; `converting` is called once
+// Assimp has read the file, before the model's arrays are made.
+ModelResult ReadModel(const std::string& path, std::vector<FileStamp>& opened,
+                      const std::function<void()>& converting = {});
 
 // ReadModel, or the model it gave last time for the same path while none of
 // the files it read has changed since (CachedImport). The host reads models

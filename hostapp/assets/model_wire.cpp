@@ -1,5 +1,6 @@
 #include "hostapp/assets/model_wire.h"
 
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,70 +19,82 @@ namespace {
 constexpr char magic[8] = {'T', 'E', 'S', 'S', 'M', 'D', 'L', '1'};
 constexpr size_t maxText = 4096;  // an error line or the frame; names are bounded by the bytes only
 
-// Small items gather in a buffer; large arrays go to the file directly.
-class Writer {
+// The header: small items, gathered in memory and written last.
+class Header {
  public:
-  explicit Writer(int file) : fd(file) {}
-
   template <typename T>
   void Value(const T& value) {
     static_assert(std::is_trivially_copyable_v<T>);
-    Bytes(&value, sizeof value);
+    bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
   }
   void Text(const std::string& text) {
     Value(static_cast<uint64_t>(text.size()));
-    Bytes(text.data(), text.size());
+    bytes += text;
   }
-  void Bytes(const void* data, size_t size) {
-    written += size;
-    if (size >= 65536) {
-      Flush();
-      Put(data, size);
-    } else {
-      buffer.append(static_cast<const char*>(data), size);
-      if (buffer.size() >= 65536) Flush();
-    }
+  std::string bytes;
+};
+
+// Writes `size` bytes at `offset` of the file; false when a write fails.
+bool Put(int fd, const void* data, size_t size, uint64_t offset) {
+  const char* at = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd, at, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    at += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
   }
-  // Zero bytes up to a multiple of `alignment` from the start, so that the
-  // host can use the array that follows where it lies.
-  void Align(size_t alignment) {
-    static const char zeros[16] = {};
-    Bytes(zeros, (alignment - written % alignment) % alignment);
+  return true;
+}
+
+uint64_t Aligned(uint64_t offset) {
+  return (offset + 7) / 8 * 8;
+}
+
+// Where each array goes: its offset in the file. An array that lies in the
+// file already (`inPlace`) is named where it lies; any other is written at
+// `end`, which moves on.
+class Arrays {
+ public:
+  Arrays(int file, const InPlace& place)
+      : fd(file), inPlace(place), end(place.base != nullptr ? Aligned(place.offset + place.size) : rootBytes) {}
+
+  uint64_t Place(const void* data, size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    if (inPlace.base != nullptr && p >= inPlace.base && size <= inPlace.size &&
+        static_cast<size_t>(p - inPlace.base) <= inPlace.size - size)
+      return inPlace.offset + static_cast<uint64_t>(p - inPlace.base);
+    end = Aligned(end);
+    const uint64_t at = end;
+    ok = ok && Put(fd, data, size, at);
+    end += size;
+    return at;
   }
-  bool Finish() {
-    Flush();
-    return ok;
+  // The header after the arrays, then the root record that names it.
+  bool Finish(const std::string& header) {
+    end = Aligned(end);
+    char root[rootBytes] = {};
+    const uint64_t place[2] = {end, header.size()};
+    std::memcpy(root, magic, sizeof magic);
+    std::memcpy(root + sizeof magic, place, sizeof place);
+    return ok && Put(fd, header.data(), header.size(), end) && Put(fd, root, sizeof root, 0) &&
+           ::ftruncate(fd, static_cast<off_t>(end + header.size())) == 0;
   }
+
+  static constexpr size_t rootBytes = 24;  // magic, the header's offset and size
 
  private:
-  void Flush() {
-    Put(buffer.data(), buffer.size());
-    buffer.clear();
-  }
-  void Put(const void* data, size_t size) {
-    const char* at = static_cast<const char*>(data);
-    while (ok && size > 0) {
-      const ssize_t n = ::write(fd, at, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok = false;
-        return;
-      }
-      at += n;
-      size -= static_cast<size_t>(n);
-    }
-  }
-
   int fd;
-  std::string buffer;
-  size_t written = 0;
+  InPlace inPlace;
+  uint64_t end;
   bool ok = true;
 };
 
-// Reads what Writer wrote; any read past the end fails, and stays failed.
+// Reads the header; any read past its end fails, and stays failed.
 class Reader {
  public:
-  Reader(const char* data, size_t size) : base(data), at(data), left(size) {}
+  Reader(const char* data, size_t size) : at(data), left(size) {}
 
   template <typename T>
   bool Value(T& value) {
@@ -119,17 +132,12 @@ class Reader {
   // A count of items of at least `itemBytes` each that the rest can hold.
   bool Count(uint64_t& count, size_t itemBytes) { return Value(count) && count <= left / itemBytes ? true : Fail(); }
   size_t Left() const { return left; }
-  // Past the padding that puts the next array at a multiple of `alignment`.
-  bool Align(size_t alignment) {
-    return Span((alignment - static_cast<size_t>(at - base) % alignment) % alignment) != nullptr;
-  }
 
  private:
   bool Fail() {
     left = 0;
     return false;
   }
-  const char* base;
   const char* at;
   size_t left;
 };
@@ -137,27 +145,33 @@ class Reader {
 struct NodeRecord {
   int32_t parent = -1, end = 0;
   uint64_t points = 0, polygons = 0;
+  uint64_t pointsAt = 0, polygonsAt = 0;  // offsets in the file
 };
 
-// A node's points and polygons where they lie in the answer, checked there:
-// every point finite, every corner one of the node's points. The answer
-// must not change after this (the host seals it first).
-std::string ViewMesh(Reader& in, const NodeRecord& record, MeshView& view) {
-  if (!in.Align(alignof(HostVector)) || record.points > in.Left() / sizeof(HostVector)) return "cut short";
-  const char* points = in.Span(static_cast<size_t>(record.points) * sizeof(HostVector));
-  if (!in.Align(alignof(HostVector)) || record.polygons > in.Left() / sizeof(HostPolygon)) return "cut short";
-  const char* polygons = in.Span(static_cast<size_t>(record.polygons) * sizeof(HostPolygon));
-  if ((record.points > 0 && points == nullptr) || (record.polygons > 0 && polygons == nullptr)) return "cut short";
-  view.points = {reinterpret_cast<const HostVector*>(points), static_cast<size_t>(record.points)};
-  view.polygons = {reinterpret_cast<const HostPolygon*>(polygons), static_cast<size_t>(record.polygons)};
+// `count` items of `T` at `offset` of the file, if they lie in it, aligned.
+template <typename T>
+bool ArrayAt(const char* file, size_t size, uint64_t offset, uint64_t count, Span<T>& span) {
+  if (count == 0) return true;
+  if (offset % alignof(T) != 0 || offset > size || count > (size - offset) / sizeof(T)) return false;
+  span = {reinterpret_cast<const T*>(file + offset), static_cast<size_t>(count)};
+  return true;
+}
+
+// A node's points and polygons where they lie in the file, checked there:
+// every point finite, every corner one of the node's points. The file must
+// not change after this (the host seals it first).
+std::string ViewMesh(const char* file, size_t size, const NodeRecord& record, MeshView& view) {
+  if (!ArrayAt(file, size, record.pointsAt, record.points, view.points) ||
+      !ArrayAt(file, size, record.polygonsAt, record.polygons, view.polygons))
+    return "arrays outside the answer";
   bool finite = true;
   for (const HostVector& p : view.points) finite &= std::isfinite(p.x) & std::isfinite(p.y) & std::isfinite(p.z);
   if (!finite) return "a point that is not finite";
   const auto n = static_cast<uint32_t>(record.points);
   bool inside = true;
   for (const HostPolygon& p : view.polygons)
-    inside &= static_cast<uint32_t>(p.a) < n && static_cast<uint32_t>(p.b) < n && static_cast<uint32_t>(p.c) < n &&
-              static_cast<uint32_t>(p.d) < n;
+    inside &= (static_cast<uint32_t>(p.a) < n) & (static_cast<uint32_t>(p.b) < n) & (static_cast<uint32_t>(p.c) < n) &
+              (static_cast<uint32_t>(p.d) < n);
   if (!inside) return "a corner outside its points";
   return {};
 }
@@ -179,7 +193,7 @@ std::string CheckTree(const std::vector<NodeRecord>& records) {
   return {};
 }
 
-std::string ParseModel(Reader& in, Model& model) {
+std::string ParseModel(Reader& in, const char* file, size_t size, Model& model) {
   uint64_t skipped = 0, count = 0;
   if (!in.Text(model.frame, maxText) || !in.Value(skipped) || !in.Value(model.readSeconds) ||
       !in.Value(model.convertSeconds) || !in.Count(count, sizeof(NodeRecord)))
@@ -195,7 +209,7 @@ std::string ParseModel(Reader& in, Model& model) {
   for (size_t i = 0; i < records.size(); ++i) {
     NodeRecord& r = records[i];
     if (!in.Text(model.nodes[i].name, in.Left()) || !in.Value(r.parent) || !in.Value(r.end) || !in.Value(r.points) ||
-        !in.Value(r.polygons))
+        !in.Value(r.pointsAt) || !in.Value(r.polygons) || !in.Value(r.polygonsAt))
       return "cut short";
     points += r.points;
     if (r.points > maxModelPoints || points > maxModelPoints)
@@ -207,8 +221,8 @@ std::string ParseModel(Reader& in, Model& model) {
   if (!tree.empty()) return tree;
   for (size_t i = 0; i < records.size(); ++i) {
     MeshView& view = model.nodes[i].view;
-    const std::string why = ViewMesh(in, records[i], view);
-    if (!why.empty()) return why == "cut short" ? why : "node " + std::to_string(i) + " has " + why;
+    const std::string why = ViewMesh(file, size, records[i], view);
+    if (!why.empty()) return "node " + std::to_string(i) + " has " + why;
     model.polygons += view.polygons.size;
   }
   return {};
@@ -216,13 +230,13 @@ std::string ParseModel(Reader& in, Model& model) {
 
 }  // namespace
 
-bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileStamp>& opened) {
-  Writer out(fd);
-  out.Bytes(magic, sizeof magic);
+bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileStamp>& opened, const InPlace& inPlace) {
+  Arrays arrays(fd, inPlace);
+  Header out;
   out.Value(static_cast<uint32_t>(result.model != nullptr ? 1 : 0));
   if (result.model == nullptr) {
     out.Text(result.error);
-    return out.Finish();
+    return arrays.Finish(out.bytes);
   }
   const Model& model = *result.model;
   out.Text(model.frame);
@@ -231,17 +245,14 @@ bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileS
   out.Value(model.convertSeconds);
   out.Value(static_cast<uint64_t>(model.nodes.size()));
   for (const ModelNode& node : model.nodes) {
+    const MeshView& view = node.view;
     out.Text(node.name);
     out.Value(static_cast<int32_t>(node.parent));
     out.Value(static_cast<int32_t>(node.end));
-    out.Value(static_cast<uint64_t>(node.view.points.size));
-    out.Value(static_cast<uint64_t>(node.view.polygons.size));
-  }
-  for (const ModelNode& node : model.nodes) {
-    out.Align(alignof(HostVector));
-    out.Bytes(node.view.points.data, node.view.points.size * sizeof(HostVector));
-    out.Align(alignof(HostVector));
-    out.Bytes(node.view.polygons.data, node.view.polygons.size * sizeof(HostPolygon));
+    out.Value(static_cast<uint64_t>(view.points.size));
+    out.Value(arrays.Place(view.points.data, view.points.size * sizeof(HostVector)));
+    out.Value(static_cast<uint64_t>(view.polygons.size));
+    out.Value(arrays.Place(view.polygons.data, view.polygons.size * sizeof(HostPolygon)));
   }
   out.Value(static_cast<uint64_t>(opened.size()));
   for (const FileStamp& stamp : opened) {
@@ -249,7 +260,7 @@ bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileS
     out.Value(static_cast<uint64_t>(stamp.size));
     out.Value(static_cast<int64_t>(stamp.time.time_since_epoch().count()));
   }
-  return out.Finish();
+  return arrays.Finish(out.bytes);
 }
 
 ModelResult ParseModelResult(const std::shared_ptr<const char>& data, size_t size, const std::string& path,
@@ -257,11 +268,13 @@ ModelResult ParseModelResult(const std::shared_ptr<const char>& data, size_t siz
   const auto malformed = [&](const std::string& what) {
     return ModelResult{nullptr, path + ": the reader's answer is malformed (" + what + ")"};
   };
-  Reader in(data.get(), size);
-  char head[sizeof magic] = {};
+  uint64_t place[2] = {};  // the header's offset and size
+  if (size < Arrays::rootBytes || std::memcmp(data.get(), magic, sizeof magic) != 0) return malformed("no answer");
+  std::memcpy(place, data.get() + sizeof magic, sizeof place);
+  if (place[0] > size || place[1] > size - place[0]) return malformed("no answer");
+  Reader in(data.get() + place[0], static_cast<size_t>(place[1]));
   uint32_t ok = 0;
-  if (!in.Bytes(head, sizeof head) || std::memcmp(head, magic, sizeof magic) != 0 || !in.Value(ok) || ok > 1)
-    return malformed("no answer");
+  if (!in.Value(ok) || ok > 1) return malformed("no answer");
   if (ok == 0) {
     std::string error;
     if (!in.Text(error, maxText) || error.empty()) return malformed("an error without its line");
@@ -269,7 +282,7 @@ ModelResult ParseModelResult(const std::shared_ptr<const char>& data, size_t siz
   }
   auto model = std::make_shared<Model>();
   model->storage = data;
-  const std::string why = ParseModel(in, *model);
+  const std::string why = ParseModel(in, data.get(), size, *model);
   if (!why.empty()) return malformed(why);
   uint64_t stamps = 0;
   if (!in.Count(stamps, 3 * sizeof(uint64_t))) return malformed("cut short");

@@ -15,9 +15,20 @@
 
 namespace tess::assets {
 
+// Memory that is part of the answer file already: `size` bytes at `base`,
+// which are the file's bytes from `offset` (the reader's mapping of it).
+// Arrays that lie there are named where they lie, not written again.
+struct InPlace {
+  const char* base = nullptr;
+  size_t size = 0;
+  uint64_t offset = 0;
+};
+
 // Writes the result (a model, or its error line) and the files it was read
-// from to `fd` from its current offset; false when a write fails.
-bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileStamp>& opened);
+// from to the file `fd`: the arrays not in place, then the header, then at
+// offset 0 a record naming the header. False when a write fails.
+bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileStamp>& opened,
+                      const InPlace& inPlace = {});
 
 // The result WriteModelResult wrote into the `size` bytes at `data`, which
 // must not change while the model lives: the model's node views point into

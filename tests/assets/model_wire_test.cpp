@@ -70,10 +70,10 @@ ModelResult Parse(const std::string& bytes, std::vector<FileStamp>* opened = nul
   return ParseModelResult(Held(bytes), bytes.size(), "m.glb", opened != nullptr ? *opened : files);
 }
 
-// Where in the bytes the child's polygons start: before them come its own
-// points, after them the last node's empty arrays and the count of files.
+// Where in the bytes the child's second polygon lies.
 size_t PolygonsAt(const std::string& bytes) {
-  return bytes.size() - sizeof(uint64_t) - 2 * sizeof(HostPolygon);
+  const HostPolygon second{0, 1, 2, 3};
+  return bytes.find(std::string(reinterpret_cast<const char*>(&second), sizeof second)) - sizeof second;
 }
 
 TEST(ModelWire, PointsComeBackExactly) {
@@ -144,6 +144,37 @@ TEST(ModelWire, CornersOutsideTheirNodesPointsOrPointsNotFiniteAreMalformed) {
   Model nan = TwoNodeModel();
   nan.nodes[1].mesh.points[1].z = std::nan("");
   EXPECT_NE(Parse(Wire({Viewed(nan), {}})).error.find("not finite"), std::string::npos);
+}
+
+// The reader makes the model's arrays in the answer file itself: they are
+// named where they lie, and the host reads them there.
+TEST(ModelWire, ArraysAlreadyInTheFileAreNamedWhereTheyLie) {
+  const auto model = Viewed(TwoNodeModel());
+  const std::vector<HostVector>& points = model->nodes[1].mesh.points;
+  const int fd = ::memfd_create("wire-test", MFD_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  const size_t bytes = points.size() * sizeof(HostVector);
+  ASSERT_EQ(::pwrite(fd, points.data(), bytes, 4096), static_cast<ssize_t>(bytes));
+  const InPlace inPlace{reinterpret_cast<const char*>(points.data()), bytes, 4096};
+  ASSERT_TRUE(WriteModelResult(fd, {model, {}}, {}, inPlace));
+  std::string file(static_cast<size_t>(::lseek(fd, 0, SEEK_END)), '\0');
+  ASSERT_EQ(::pread(fd, file.data(), file.size(), 0), static_cast<ssize_t>(file.size()));
+  ::close(fd);
+  const ModelResult back = Parse(file);
+  ASSERT_NE(back.model, nullptr) << back.error;
+  EXPECT_EQ(reinterpret_cast<const char*>(back.model->nodes[1].view.points.data),
+            static_cast<const char*>(back.model->storage.get()) + 4096);
+  EXPECT_EQ(back.model->nodes[1].view.points[2].x, 1.0);
+  EXPECT_EQ(back.model->nodes[1].view.polygons[1].d, 3);
+  // Named past the file's end, or not aligned, they are refused: the
+  // points' offset follows the node's name, its parent, end and count.
+  const std::string name = "W\xEF\xBF\xBDrfel";
+  const size_t at = file.find(name) + name.size() + 2 * sizeof(int32_t) + sizeof(uint64_t);
+  for (const uint64_t offset : {uint64_t{file.size() - 8}, uint64_t{4097}, ~uint64_t{0}}) {
+    std::string bad = file;
+    std::memcpy(&bad[at], &offset, sizeof offset);
+    EXPECT_NE(Parse(bad).error.find("node 1 has arrays outside the answer"), std::string::npos) << offset;
+  }
 }
 
 TEST(ModelWire, NodesThatMakeNoTreeAreMalformed) {
