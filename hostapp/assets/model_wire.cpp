@@ -107,17 +107,6 @@ class Reader {
     left -= size;
     return true;
   }
-  // The next `size` bytes, read in place; null when there are fewer.
-  const char* Span(size_t size) {
-    if (size > left) {
-      Fail();
-      return nullptr;
-    }
-    const char* span = at;
-    at += size;
-    left -= size;
-    return span;
-  }
   // Texts for messages and JSON come as valid UTF-8 on one line; a path is
   // taken as it is (`raw`).
   bool Text(std::string& text, size_t max, bool raw = false) {
