@@ -153,15 +153,14 @@ std::string ViewMesh(const char* file, size_t size, const NodeRecord& record, Me
   if (!ArrayAt(file, size, record.pointsAt, record.points, view.points) ||
       !ArrayAt(file, size, record.polygonsAt, record.polygons, view.polygons))
     return "arrays outside the answer";
-  bool finite = true;
-  for (const HostVector& p : view.points) finite &= std::isfinite(p.x) & std::isfinite(p.y) & std::isfinite(p.z);
-  if (!finite) return "a point that is not finite";
+  for (const HostVector& p : view.points)
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return "a point that is not finite";
+  // Negative corners wrap to huge unsigned ones: one comparison each.
   const auto n = static_cast<uint32_t>(record.points);
-  bool inside = true;
   for (const HostPolygon& p : view.polygons)
-    inside &= (static_cast<uint32_t>(p.a) < n) & (static_cast<uint32_t>(p.b) < n) & (static_cast<uint32_t>(p.c) < n) &
-              (static_cast<uint32_t>(p.d) < n);
-  if (!inside) return "a corner outside its points";
+    if (static_cast<uint32_t>(p.a) >= n || static_cast<uint32_t>(p.b) >= n || static_cast<uint32_t>(p.c) >= n ||
+        static_cast<uint32_t>(p.d) >= n)
+      return "a corner outside its points";
   return {};
 }
 
