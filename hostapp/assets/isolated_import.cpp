@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "hostapp/assets/header_checks.h"
 #include "hostapp/assets/import_cache.h"
@@ -192,9 +193,10 @@ ModelResult ReadInChild(const std::string& path, const std::string& reader, cons
   }
   if (ending == Ending::Ended) return {nullptr, path + ": " + Failure(Reap(pid), limits)};
   ModelResult result = Answer(memfd.fd, path, opened);
-  // It answered: whatever it does now changes nothing.
+  // It answered, and the answer is sealed: whatever it does now changes
+  // nothing. Its exit, which frees all it read, is not waited for.
   ::kill(pid, SIGKILL);
-  Reap(pid);
+  std::thread([pid] { Reap(pid); }).detach();
   return result;
 }
 
