@@ -32,8 +32,8 @@ inline std::shared_ptr<ImportOptions> AddImportOptions(CLI::App* cmd) {
       "SIZE");
   cmd->add_option("--import-memory", options->memory,
                   "Memory limit of the process that reads each mesh file other than OBJ, in bytes or e.g. 2G "
-                  "(default: " +
-                      assets::FormatByteSize(defaults.memoryBytes) + ", the lesser of 4 GB and half the memory)")
+                  "(default: the lesser of 4 GB and half the machine's memory, here " +
+                      assets::FormatByteSize(defaults.memoryBytes) + ")")
       ->check(size);
   cmd->add_option("--import-seconds", options->seconds,
                   "Time limit of that process, in seconds (default: " + std::to_string(int(defaults.seconds)) + ")")
