@@ -6,16 +6,19 @@
 // this process only; the host turns it into one line.
 #include <pthread.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -28,30 +31,61 @@
 namespace {
 
 // The model's arrays are made straight in the answer file: while the model
-// is converted, every large allocation comes from a mapping of the file
-// past its first page, so the answer names them where they lie instead of
-// copying them (InPlace). Freed blocks there are not reused; when the
-// mapping is full, allocations fall back to the heap, and those arrays are
-// written out.
-struct Arena {
-  static constexpr size_t offset = 4096;        // the file's first page holds the answer's root record
+// is converted, every large allocation is a mapping of a fresh stretch of
+// the file, so the answer names them where they lie instead of copying them
+// (InPlace). Each takes address space only for itself, within the memory
+// limit like any other allocation; a freed one gives its memory back.
+class Arena {
+ public:
+  static constexpr uint64_t start = 4096;       // the file's first page holds the answer's root record
   static constexpr size_t smallest = 1u << 20;  // smaller blocks come from the heap
-  char* base = nullptr;
-  size_t capacity = 0;
-  std::atomic<size_t> used{0};
-  std::atomic<bool> on{false};
 
+  void Use(int file) { fd = file; }
+  void Enable(bool on) { enabled = on; }
+
+  // A block of `size` bytes in the file, or null for the heap to give one.
   void* Take(size_t size) {
-    if (!on.load(std::memory_order_relaxed) || size < smallest || base == nullptr) return nullptr;
-    const size_t rounded = (size + 63) / 64 * 64;
-    const size_t at = used.fetch_add(rounded);
-    if (at > capacity || rounded > capacity - at) return nullptr;
-    return base + at;
+    if (!enabled || fd < 0 || size < smallest) return nullptr;
+    const std::lock_guard<std::mutex> lock(mutex);
+    const size_t length = (size + 4095) / 4096 * 4096;
+    if (count == blocks.size() || ::ftruncate(fd, static_cast<off_t>(end + length)) != 0) return nullptr;
+    void* mapped = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(end));
+    if (mapped == MAP_FAILED) return nullptr;
+    blocks[count++] = {static_cast<const char*>(mapped), length, end};
+    end += length;
+    used = true;
+    return mapped;
   }
-  bool Owns(const void* p) const {
-    return base != nullptr && static_cast<const char*>(p) >= base && static_cast<const char*>(p) < base + capacity;
+  // Whether `p` was a block here; if so, it is given back.
+  bool Give(void* p) {
+    if (!used) return false;
+    const std::lock_guard<std::mutex> lock(mutex);
+    for (size_t k = 0; k < count; ++k) {
+      if (blocks[k].base != p) continue;
+      ::munmap(p, blocks[k].size);
+      ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(blocks[k].offset),
+                  static_cast<off_t>(blocks[k].size));
+      blocks[k] = blocks[--count];
+      return true;
+    }
+    return false;
   }
-  size_t Used() const { return std::min(used.load(), capacity); }
+  std::vector<tess::assets::InPlace> Blocks() const { return {blocks.begin(), blocks.begin() + count}; }
+  uint64_t End() const { return end; }
+  // The host seals the answer before it reads it, which takes that nobody
+  // can write to it through a mapping any more.
+  void UnmapAll() {
+    for (size_t k = 0; k < count; ++k) ::munmap(const_cast<char*>(blocks[k].base), blocks[k].size);
+    count = 0;
+  }
+
+ private:
+  int fd = -1;
+  std::atomic<bool> enabled{false}, used{false};
+  std::mutex mutex;
+  std::array<tess::assets::InPlace, 4096> blocks{};
+  size_t count = 0;
+  uint64_t end = start;
 };
 
 Arena arena;
@@ -67,7 +101,7 @@ void* Allocate(size_t size) {
 }
 
 void Release(void* p) noexcept {
-  if (!arena.Owns(p)) std::free(p);
+  if (!arena.Give(p)) std::free(p);
 }
 
 }  // namespace
@@ -142,33 +176,20 @@ void InjectFault() {
   }
 }
 
-// Maps the answer file past its first page for the arena: half the memory
-// limit, of which only what the model uses ever takes memory.
-void MapArena(int fd, size_t memoryLimit) {
-  const size_t capacity = memoryLimit / 2 / 4096 * 4096;
-  if (::ftruncate(fd, static_cast<off_t>(Arena::offset + capacity)) != 0) return;
-  void* mapped = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_SHARED, fd, Arena::offset);
-  if (mapped == MAP_FAILED) return;
-  arena.base = static_cast<char*>(mapped);
-  arena.capacity = capacity;
-}
-
 void* Read(void* argument) {
   auto& job = *static_cast<Job*>(argument);
   InjectFault();
   std::vector<tess::assets::FileStamp> opened;
   tess::assets::ModelResult result;
   try {
-    result = tess::assets::ReadModel(job.path, opened, [] { arena.on = true; });
+    result = tess::assets::ReadModel(job.path, opened, [] { arena.Enable(true); });
   } catch (const std::exception& e) {
     result = {nullptr, job.path + ": " + e.what()};
   }
-  arena.on = false;
-  const tess::assets::InPlace inPlace{arena.base, arena.Used(), Arena::offset};
-  if (!tess::assets::WriteModelResult(job.answer, result, opened, inPlace)) ::_exit(tess::assets::readerExitUsage);
-  // The host seals the answer before it reads it, which takes that nobody
-  // can write to it through a mapping any more.
-  if (arena.base != nullptr) ::munmap(arena.base, arena.capacity);
+  arena.Enable(false);
+  if (!tess::assets::WriteModelResult(job.answer, result, opened, arena.Blocks(), arena.End()))
+    ::_exit(tess::assets::readerExitUsage);
+  arena.UnmapAll();
   // Answered: the host reads the answer while this process's memory is
   // freed, with nothing left to destroy first.
   const char byte = 1;
@@ -194,7 +215,7 @@ int main(int argc, char** argv) {
   const auto cpu = static_cast<rlim_t>(std::ceil(seconds));
   const rlimit time{cpu, cpu + 1};  // SIGXCPU at the limit, SIGKILL a second later
   if (::setrlimit(RLIMIT_AS, &space) != 0 || ::setrlimit(RLIMIT_CPU, &time) != 0) return tess::assets::readerExitUsage;
-  MapArena(static_cast<int>(answer), static_cast<size_t>(bytes));
+  arena.Use(static_cast<int>(answer));
 
   // Readers recurse over a file's node tree, thousands of levels for a deep
   // one: the read runs on a thread with a stack to match, an eighth of the

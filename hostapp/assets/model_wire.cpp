@@ -57,14 +57,15 @@ uint64_t Aligned(uint64_t offset) {
 // `end`, which moves on.
 class Arrays {
  public:
-  Arrays(int file, const InPlace& place)
-      : fd(file), inPlace(place), end(place.base != nullptr ? Aligned(place.offset + place.size) : rootBytes) {}
+  Arrays(int file, const std::vector<InPlace>& place, uint64_t start)
+      : fd(file), inPlace(place), end(Aligned(std::max<uint64_t>(start, rootBytes))) {}
 
   uint64_t Place(const void* data, size_t size) {
     const auto* p = static_cast<const char*>(data);
-    if (inPlace.base != nullptr && p >= inPlace.base && size <= inPlace.size &&
-        static_cast<size_t>(p - inPlace.base) <= inPlace.size - size)
-      return inPlace.offset + static_cast<uint64_t>(p - inPlace.base);
+    for (const InPlace& region : inPlace)
+      if (region.base != nullptr && p >= region.base && size <= region.size &&
+          static_cast<size_t>(p - region.base) <= region.size - size)
+        return region.offset + static_cast<uint64_t>(p - region.base);
     end = Aligned(end);
     const uint64_t at = end;
     ok = ok && Put(fd, data, size, at);
@@ -86,7 +87,7 @@ class Arrays {
 
  private:
   int fd;
-  InPlace inPlace;
+  const std::vector<InPlace>& inPlace;
   uint64_t end;
   bool ok = true;
 };
@@ -218,8 +219,9 @@ std::string ParseModel(Reader& in, const char* file, size_t size, Model& model) 
 
 }  // namespace
 
-bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileStamp>& opened, const InPlace& inPlace) {
-  Arrays arrays(fd, inPlace);
+bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileStamp>& opened,
+                      const std::vector<InPlace>& inPlace, uint64_t end) {
+  Arrays arrays(fd, inPlace, end);
   Header out;
   out.Value(static_cast<uint32_t>(result.model != nullptr ? 1 : 0));
   if (result.model == nullptr) {

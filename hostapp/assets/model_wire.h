@@ -16,7 +16,7 @@
 namespace tess::assets {
 
 // Memory that is part of the answer file already: `size` bytes at `base`,
-// which are the file's bytes from `offset` (the reader's mapping of it).
+// which are the file's bytes from `offset` (the reader's mapping of them).
 // Arrays that lie there are named where they lie, not written again.
 struct InPlace {
   const char* base = nullptr;
@@ -25,10 +25,11 @@ struct InPlace {
 };
 
 // Writes the result (a model, or its error line) and the files it was read
-// from to the file `fd`: the arrays not in place, then the header, then at
-// offset 0 a record naming the header. False when a write fails.
+// from to the file `fd`: the arrays that are not in place from offset `end`
+// on (at least past the root record), then the header, then at offset 0 the
+// root record that names the header. False when a write fails.
 bool WriteModelResult(int fd, const ModelResult& result, const std::vector<FileStamp>& opened,
-                      const InPlace& inPlace = {});
+                      const std::vector<InPlace>& inPlace = {}, uint64_t end = 0);
 
 // The result WriteModelResult wrote into the `size` bytes at `data`, which
 // must not change while the model lives: the model's node views point into

@@ -156,7 +156,7 @@ TEST(ModelWire, ArraysAlreadyInTheFileAreNamedWhereTheyLie) {
   const size_t bytes = points.size() * sizeof(HostVector);
   ASSERT_EQ(::pwrite(fd, points.data(), bytes, 4096), static_cast<ssize_t>(bytes));
   const InPlace inPlace{reinterpret_cast<const char*>(points.data()), bytes, 4096};
-  ASSERT_TRUE(WriteModelResult(fd, {model, {}}, {}, inPlace));
+  ASSERT_TRUE(WriteModelResult(fd, {model, {}}, {}, {inPlace}, 4096 + bytes));
   std::string file(static_cast<size_t>(::lseek(fd, 0, SEEK_END)), '\0');
   ASSERT_EQ(::pread(fd, file.data(), file.size(), 0), static_cast<ssize_t>(file.size()));
   ::close(fd);
