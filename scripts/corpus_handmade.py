@@ -25,7 +25,8 @@ def write(name, text, encoding="utf-8"):
 
 
 def number(v, digits=6):
-    return ("%.*f" % (digits, v)).rstrip("0").rstrip(".").replace("-0", "0") if abs(v) > 5e-7 else "0"
+    text = ("%.*f" % (digits, v)).rstrip("0").rstrip(".")
+    return "0" if text in ("", "-0", "0") else text
 
 
 def ground(u, v):

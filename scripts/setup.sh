@@ -21,7 +21,7 @@ esac
 packages=(
   cmake g++ make pkg-config
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
-  libembree-dev libtinyobjloader-dev libassimp-dev
+  libembree-dev libassimp-dev
   libtiff-dev libpng-dev libopenexr-dev
   libfreetype-dev fonts-dejavu-core
 )

@@ -12,13 +12,14 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <new>
-#include <sstream>
 #include <system_error>
 
+#include "hostapp/assets/confined_files.h"
+#include "hostapp/assets/header_checks.h"
+#include "hostapp/assets/import_cache.h"
 #include "hostapp/assets/up_axis.h"
-#include "hostapp/resources/input_file.h"
+#include "hostapp/assets/utf8.h"
 
 namespace tess::assets {
 namespace {
@@ -30,58 +31,10 @@ double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Assimp's messages may span lines; ours are one line.
-std::string OneLine(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  for (char& c : text)
-    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-  return text;
-}
-
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
-
-struct FileStamp {
-  std::string path;
-  std::uintmax_t size = 0;
-  fs::file_time_type time;
-  bool operator==(const FileStamp& o) const { return path == o.path && size == o.size && time == o.time; }
-};
-
-bool Stamp(const std::string& path, FileStamp& stamp) {
-  std::error_code ec;
-  stamp.path = path;
-  stamp.size = fs::file_size(path, ec);
-  if (ec) return false;
-  stamp.time = fs::last_write_time(path, ec);
-  return !ec;
-}
-
-// Every file Assimp opens, the model's own and those it refers to (a glTF's
-// buffers, say), passes the same check as the file itself: a reference to
-// /dev/zero or a folder is refused before it is read.
-class CheckedFiles : public Assimp::DefaultIOSystem {
- public:
-  Assimp::IOStream* Open(const char* file, const char* mode) override {
-    std::error_code ec;
-    if (file == nullptr || !fs::exists(file, ec)) return nullptr;  // a missing texture is not our concern
-    const std::string why = resources::CheckInputFile(file, resources::maxMeshInputBytes);
-    if (!why.empty()) {
-      if (refusal.empty()) refusal = why;
-      return nullptr;
-    }
-    Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
-    FileStamp stamp;
-    if (stream != nullptr && Stamp(file, stamp) && std::find(opened.begin(), opened.end(), stamp) == opened.end())
-      opened.push_back(stamp);
-    return stream;
-  }
-
-  std::string refusal;
-  std::vector<FileStamp> opened;
-};
 
 // An affine transform in double precision: rows of [linear | translation].
 struct Affine {
@@ -204,7 +157,7 @@ std::string Convert(const aiScene& scene, const Affine& root, const std::string&
     const Pending item = stack.back();
     stack.pop_back();
     const int index = static_cast<int>(model.nodes.size());
-    model.nodes.push_back(ModelNode{OneLine(item.node->mName.C_Str()), item.parent, 0, {}});
+    model.nodes.push_back(ModelNode{NameText(item.node->mName.C_Str()), item.parent, 0, {}, {}});
     PolygonMesh& mesh = model.nodes.back().mesh;
     const bool mirrored = item.world.Determinant() < 0.0;
     size_t points = 0, faces = 0;
@@ -259,154 +212,33 @@ std::string Convert(const aiScene& scene, const Affine& root, const std::string&
   return {};
 }
 
-// Assimp's PLY reader runs forever on a header without its end, writes past
-// its arrays on a malformed one, and takes an element count at its word
-// however short the file. So the header is read first, line by line, by the
-// format's grammar, and anything else is refused.
-bool IsPlyType(const std::string& type) {
-  static const char* const types[] = {"char", "uchar", "short", "ushort", "int",   "uint",   "float",   "double",
-                                      "int8", "uint8", "int16", "uint16", "int32", "uint32", "float32", "float64"};
-  return std::find_if(std::begin(types), std::end(types), [&](const char* t) { return type == t; }) != std::end(types);
-}
-
-// Comments and the properties of an element: lines that need no check of their own.
-bool IsPlyDeclaration(const std::vector<std::string>& w, bool inElement) {
-  if (!w.empty() && (w[0] == "comment" || w[0] == "obj_info")) return true;
-  if (!inElement || w.empty() || w[0] != "property") return false;
-  return (w.size() == 3 && IsPlyType(w[1])) || (w.size() == 5 && w[1] == "list" && IsPlyType(w[2]) && IsPlyType(w[3]));
-}
-
-std::string CheckPlyHeader(const std::string& path, std::uintmax_t size) {
+// OFF allows comments and blank lines anywhere, but Assimp's reader takes
+// them only in the header: the text goes to it without them (a comment runs
+// from '#' to the line's end).
+const aiScene* ReadOff(Assimp::Importer& importer, const std::string& path, std::string& error) {
   std::ifstream in(path, std::ios::binary);
-  std::string header(65536, '\0');
-  in.read(header.data(), static_cast<std::streamsize>(header.size()));
-  header.resize(static_cast<size_t>(in.gcount()));
-  std::istringstream lines(header);
-  std::string line;
-  std::uintmax_t elements = 0;
-  bool inElement = false;
-  for (int number = 1; std::getline(lines, line); ++number) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::istringstream words(line);
-    std::vector<std::string> w;
-    for (std::string word; words >> word;) w.push_back(word);
-    const auto refuse = [&](const std::string& why) { return path + ":" + std::to_string(number) + ": " + why; };
-    if (number == 1) {
-      if (line != "ply") return path + ": not a PLY file (it must begin with the line \"ply\")";
-    } else if (number == 2) {
-      if (w.size() != 3 || w[2] != "1.0" || (w[0] != "format") ||
-          (w[1] != "ascii" && w[1] != "binary_little_endian" && w[1] != "binary_big_endian"))
-        return refuse("expected \"format ascii 1.0\" or a binary format");
-    } else if (IsPlyDeclaration(w, inElement)) {
-      continue;
-    } else if (w.size() == 3 && w[0] == "element") {
-      if (w[2].empty() || w[2].size() > 12 || w[2].find_first_not_of("0123456789") != std::string::npos)
-        return refuse("an element count must be a whole number");
-      elements += std::stoull(w[2]);
-      inElement = true;
-    } else if (line == "end_header") {
-      if (elements > size)
-        return path + ": the PLY header announces " + std::to_string(elements) + " elements, more than the file's " +
-               std::to_string(size) + " bytes can hold";
-      return {};
-    } else {
-      return refuse("not a line of a PLY header: \"" + OneLine(line.substr(0, 60)) + "\"");
-    }
+  std::string text, line;
+  while (std::getline(in, line)) {
+    line.erase(std::min(line.find('#'), line.size()));
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    text += line;
+    text += '\n';
   }
-  return path + ": the PLY header has no end_header line in its first 64 KB";
+  if (in.bad()) {
+    error = path + ": cannot read the file";
+    return nullptr;
+  }
+  return importer.ReadFileFromMemory(text.data(), text.size(), aiProcess_ValidateDataStructure, "off");
 }
 
-// Assimp allocates what a binary glTF's chunk headers announce before it
-// reads them, gigabytes for a few bad bytes: each chunk must fit in the file.
-std::string CheckGlbChunks(const std::string& path, std::ifstream& in, std::uintmax_t size) {
-  std::uintmax_t at = 12;
-  for (int chunk = 0; chunk < 2 && at < size; ++chunk) {
-    unsigned char header[8] = {};
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(at));
-    in.read(reinterpret_cast<char*>(header), sizeof header);
-    const std::uintmax_t length = header[0] | header[1] << 8 | header[2] << 16 | std::uintmax_t{header[3]} << 24;
-    if (in.gcount() != sizeof header || at + 8 + length > size)
-      return path + ": a chunk of this binary glTF file is longer than the file";
-    at += 8 + (length + 3) / 4 * 4;
-  }
-  return {};
-}
-
-// When the importer of a file's extension turns the file down, Assimp tries
-// every other importer on it, and some of those take gigabytes and seconds
-// over a small file of another kind. So a file whose first bytes are not what
-// its extension says is refused here, where the format has a signature.
-std::string CheckSignature(const std::string& path, const std::string& extension, std::uintmax_t size) {
-  std::ifstream in(path, std::ios::binary);
-  std::string head(4096, '\0');
-  in.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<size_t>(in.gcount()));
-  const auto word = [&](size_t at) {
-    uint32_t v = 0;
-    for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<unsigned char>(head[at + static_cast<size_t>(k)]);
-    return v;
-  };
-  if (extension == ".glb") {
-    if (head.size() < 12 || head.compare(0, 4, "glTF") != 0 || word(4) != 2 || word(8) != size)
-      return path + ": not a binary glTF 2 file (it must begin with \"glTF\", version 2 and the file's length)";
-    std::string chunks = CheckGlbChunks(path, in, size);
-    if (!chunks.empty()) return chunks;
-  } else if (extension == ".gltf") {
-    const size_t start = head.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;  // a UTF-8 byte order mark
-    const size_t first = head.find_first_not_of(" \t\r\n", start);
-    if (first == std::string::npos || head[first] != '{') return path + ": not a glTF file (JSON that begins with {)";
-  } else if (extension == ".dae") {
-    if (head.find("<COLLADA") == std::string::npos)
-      return path + ": not a COLLADA file (no <COLLADA> element at its start)";
-  } else if (extension == ".fbx") {
-    if (head.rfind("Kaydara FBX Binary", 0) != 0 && head.find("FBXHeaderExtension") == std::string::npos)
-      return path + ": not an FBX file (neither the binary signature nor an ASCII FBX header)";
-  }
-  return {};
-}
-
-// Assimp's COLLADA reader never returns from an index list (<p>, <vcount>,
-// <v>, <h>) that holds anything but numbers: such a file is refused first.
-std::string CheckColladaIndices(const std::string& path) {
-  std::string text, error;
-  if (!resources::ReadInputFile(path, resources::maxMeshInputBytes, text, error)) return error;
-  for (const char* tag : {"<p>", "<vcount>", "<v>", "<h>"}) {
-    const std::string open = tag;
-    for (size_t at = text.find(open); at != std::string::npos; at = text.find(open, at + 1)) {
-      const size_t end = text.find('<', at + open.size());
-      for (size_t k = at + open.size(); k < std::min(end, text.size()); ++k) {
-        const unsigned char c = static_cast<unsigned char>(text[k]);
-        if (!std::isdigit(c) && !std::isspace(c)) {
-          const size_t line =
-              1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(k), '\n'));
-          return path + ":" + std::to_string(line) + ": " + open + " holds '" + OneLine(std::string(1, text[k])) +
-                 "', not only indices";
-        }
-      }
-    }
-  }
-  return {};
-}
-
-ModelResult Read(const std::string& path, std::optional<UpAxis> up, std::vector<FileStamp>& opened) {
+ModelResult Read(const std::string& path, std::optional<UpAxis> up, std::vector<FileStamp>& opened,
+                 const std::function<void()>& converting) {
   ModelResult result;
-  std::string why = resources::CheckInputFile(path, resources::maxMeshInputBytes);
-  if (!why.empty()) return {nullptr, why};
-  std::error_code ec;
-  const std::uintmax_t size = fs::file_size(path, ec);
-  if (size == 0) return {nullptr, path + ": the file is empty"};
+  const std::string refused = CheckModelFile(path);
+  if (!refused.empty()) return {nullptr, refused};
   const std::string extension = fs::path(path).extension().string();
-  if (!ReadsExtension(extension))
-    return {nullptr,
-            path + ": no mesh format has the extension \"" + extension + "\" (known: obj " + Extensions() + ")"};
-
-  why = CheckSignature(path, Lower(extension), size);
-  if (why.empty() && Lower(extension) == ".ply") why = CheckPlyHeader(path, size);
-  if (why.empty() && Lower(extension) == ".dae") why = CheckColladaIndices(path);
-  if (!why.empty()) return {nullptr, why};
   Assimp::Importer importer;
-  auto* files = new CheckedFiles;  // the importer owns it
+  auto* files = new ConfinedFiles(path);  // the importer owns it
   importer.SetIOHandler(files);
   importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
   importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
@@ -417,7 +249,10 @@ ModelResult Read(const std::string& path, std::optional<UpAxis> up, std::vector<
   auto start = Clock::now();
   const aiScene* scene = nullptr;
   try {
-    scene = importer.ReadFile(path, aiProcess_ValidateDataStructure);
+    std::string offError;
+    scene = Lower(extension) == ".off" ? ReadOff(importer, path, offError)
+                                       : importer.ReadFile(path, aiProcess_ValidateDataStructure);
+    if (!offError.empty()) return {nullptr, offError};
   } catch (const std::bad_alloc&) {
     return {nullptr, path + ": not enough memory to read the file"};
   } catch (const std::exception& e) {
@@ -425,16 +260,19 @@ ModelResult Read(const std::string& path, std::optional<UpAxis> up, std::vector<
   }
   model->readSeconds = Since(start);
   if (scene == nullptr) {
-    if (!files->refusal.empty()) return {nullptr, files->refusal};
+    if (!files->Refusal().empty()) return {nullptr, files->Refusal()};
     const std::string error = OneLine(importer.GetErrorString());
-    // Validation refuses a mesh without faces: a file of points only.
-    if (error.find("contains no faces") != std::string::npos)
-      return {nullptr, path + ": the file has no polygons (" + error + ")"};
+    // Validation refuses a mesh without faces (a file of points only), and a
+    // scene without meshes (only bones, as a BVH file holds).
+    if (error.find("contains no faces") != std::string::npos || error.find("mNumMeshes is 0") != std::string::npos)
+      return {nullptr, path + ": the file has no polygons"};
     return {nullptr, path + ": " + (error.empty() ? "Assimp cannot read the file" : error)};
   }
   if (scene->mRootNode == nullptr || scene->mNumMeshes == 0) return {nullptr, path + ": the file has no polygons"};
 
+  if (converting) converting();
   start = Clock::now();
+  std::string why;
   Affine root;
   if (Lower(extension) == ".fbx") root = FbxFrame(*scene, !up, model->frame);
   root = TurnedUp(extension, up, model->frame) * root;
@@ -447,57 +285,32 @@ ModelResult Read(const std::string& path, std::optional<UpAxis> up, std::vector<
   model->convertSeconds = Since(start);
   if (model->polygons == 0)
     return {nullptr, path + ": the file has no polygons" + (model->skippedFaces > 0 ? " (only points and lines)" : "")};
-  opened = files->opened;
+  for (ModelNode& node : model->nodes)
+    node.view = {{node.mesh.points.data(), node.mesh.points.size()},
+                 {node.mesh.polygons.data(), node.mesh.polygons.size()}};
+  opened = files->Opened();
+  FileStamp stamp;  // an OFF file is read from memory, so not through `files`
+  if (opened.empty() && Stamp(path, stamp)) opened.push_back(stamp);
   result.model = std::move(model);
   return result;
-}
-
-struct LastImport {
-  std::mutex mutex;
-  std::string path;
-  std::optional<UpAxis> up;
-  std::vector<FileStamp> files;
-  std::shared_ptr<const Model> model;
-};
-
-LastImport& Last() {
-  static LastImport last;
-  return last;
-}
-
-bool Unchanged(const std::vector<FileStamp>& files) {
-  for (const FileStamp& before : files) {
-    FileStamp now;
-    if (!Stamp(before.path, now) || !(now == before)) return false;
-  }
-  return !files.empty();
 }
 
 }  // namespace
 
 ModelResult ReadModel(const std::string& path, std::optional<UpAxis> up) {
   std::vector<FileStamp> opened;
-  return Read(path, up, opened);
+  return Read(path, up, opened, {});
+}
+
+ModelResult ReadModel(const std::string& path, std::optional<UpAxis> up, std::vector<FileStamp>& opened,
+                      const std::function<void()>& converting) {
+  return Read(path, up, opened, converting);
 }
 
 ModelResult ImportModel(const std::string& path, std::optional<UpAxis> up) {
-  std::error_code ec;
-  fs::path key = fs::weakly_canonical(path, ec);
-  if (ec) key = fs::absolute(path, ec).lexically_normal();
-  LastImport& last = Last();
-  {
-    std::lock_guard<std::mutex> lock(last.mutex);
-    if (last.model != nullptr && last.path == key.string() && last.up == up && Unchanged(last.files))
-      return {last.model, {}, true};
-  }
-  std::vector<FileStamp> opened;
-  ModelResult result = Read(path, up, opened);
-  std::lock_guard<std::mutex> lock(last.mutex);
-  last.model = result.model;
-  last.up = up;
-  last.path = result.model != nullptr ? key.string() : std::string();
-  last.files = std::move(opened);
-  return result;
+  return CachedImport(path, up, [up](const std::string& file, std::vector<FileStamp>& opened) {
+    return Read(file, up, opened, {});
+  });
 }
 
 bool ReadsExtension(const std::string& extension) {

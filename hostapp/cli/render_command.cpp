@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "hostapp/cli/commands.h"
+#include "hostapp/cli/import_options.h"
 #include "hostapp/render/render_run.h"
 #include "hostapp/render/renderer.h"
 
@@ -61,7 +62,9 @@ CommandRunner AddRenderCommand(CLI::App& app, const CommonOptions& common) {
       ->check(CLI::IsMember({"x", "y", "z", "-x", "-y", "-z"}));
   cmd->add_option("--print-scene", request->printScene,
                   "Model files: also write the scene that was made, as JSON that render reads back to the same image");
-  return [request, shaders, &common] {
+  const std::shared_ptr<ImportOptions> import = AddImportOptions(cmd);
+  return [request, shaders, import, &common] {
+    UseImportOptions(*import);
     const auto given = [](double v) { return std::isnan(v) ? std::optional<double>() : std::optional<double>(v); };
     request->softEdge = given((*shaders)[0]);
     request->softEdgeRays = given((*shaders)[1]);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "hostapp/cli/commands.h"
+#include "hostapp/cli/import_options.h"
 #include "hostapp/gui/dialogs.h"
 #include "hostapp/loader/layout.h"
 #include "hostapp/render/module_host.h"
@@ -102,7 +103,11 @@ CommandRunner AddServeCommand(CLI::App& app, const CommonOptions& common) {
       ->check(CLI::Range(0, 1 << 30));
   cmd->add_option("--threads", request->options.threads, "Render threads (default: one per core)")
       ->check(CLI::Range(1, render::maxThreads));
-  return [request, &common] { return RunServe(*request, common.modulePath); };
+  const std::shared_ptr<ImportOptions> import = AddImportOptions(cmd);
+  return [request, import, &common] {
+    UseImportOptions(*import);
+    return RunServe(*request, common.modulePath);
+  };
 }
 
 }  // namespace tess::cli

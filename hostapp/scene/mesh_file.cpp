@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "hostapp/assets/isolated_import.h"
 #include "hostapp/assets/model_import.h"
 #include "hostapp/assets/weld.h"
 #include "hostapp/scene/json_access.h"
@@ -55,13 +56,13 @@ std::string Gather(const assets::Model& model, const MeshFileRequest& request, M
   }
   size_t points = 0, polygons = 0;
   for (int i = first; i < end; ++i) {
-    points += model.nodes[i].mesh.points.size();
-    polygons += model.nodes[i].mesh.polygons.size();
+    points += model.nodes[i].view.points.size;
+    polygons += model.nodes[i].view.polygons.size;
   }
   mesh.points.reserve(points);
   mesh.polygons.reserve(polygons);
   for (int i = first; i < end; ++i) {
-    const assets::PolygonMesh& part = model.nodes[i].mesh;
+    const assets::MeshView& part = model.nodes[i].view;
     const auto base = static_cast<int32_t>(mesh.points.size());
     mesh.points.insert(mesh.points.end(), part.points.begin(), part.points.end());
     for (const HostPolygon& p : part.polygons)
@@ -100,7 +101,7 @@ MeshFileResult ReadMeshFile(const MeshFileRequest& request) {
     report.frame = assets::TurnText(up);
     result.mesh = std::move(read.mesh);
   } else {
-    const assets::ModelResult imported = assets::ImportModel(request.path, request.up);
+    const assets::ModelResult imported = assets::LoadModel(request.path, request.up);
     if (imported.model == nullptr) return {{}, report, imported.error};
     const assets::Model& model = *imported.model;
     report.reused = imported.reused;

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "hostapp/assets/isolated_import.h"
 #include "hostapp/assets/model_import.h"
 #include "hostapp/scene/mesh_file.h"
 #include "hostapp/assets/obj_reader.h"
@@ -81,21 +82,29 @@ namespace {
 // their meshes.
 std::string AssimpParts(const std::string& path, std::optional<assets::UpAxis> up, std::vector<Part>& parts, Box& box,
                         std::vector<assets::PolygonMesh>& meshes) {
-  const assets::ModelResult read = assets::ImportModel(path, up);
+  const assets::ModelResult read = assets::LoadModel(path, up);
   if (read.model == nullptr) return read.error;
   const auto& nodes = read.model->nodes;
   std::map<std::string, int> named;
   for (const auto& node : nodes) ++named[node.name];
+  // Whether any node below each one holds polygons, in one pass from the
+  // leaves up (children come after their parent): linear however deep the
+  // tree is.
+  std::vector<char> below(nodes.size(), 0);
+  for (size_t i = nodes.size(); i-- > 1;) {
+    const auto parent = static_cast<size_t>(nodes[i].parent);
+    below[parent] = static_cast<char>(below[parent] || below[i] || !nodes[i].view.polygons.empty());
+  }
   for (size_t i = 0; i < nodes.size(); ++i) {
-    if (nodes[i].mesh.polygons.empty()) continue;
-    for (const HostVector& p : nodes[i].mesh.points) box.Add(p);
-    meshes.push_back(nodes[i].mesh);
+    if (nodes[i].view.polygons.empty()) continue;
+    for (const HostVector& p : nodes[i].view.points) box.Add(p);
+    meshes.push_back(assets::PolygonMesh{{nodes[i].view.points.begin(), nodes[i].view.points.end()},
+                                         {nodes[i].view.polygons.begin(), nodes[i].view.polygons.end()}});
     Part part;
     const bool unique = !nodes[i].name.empty() && named[nodes[i].name] == 1;
     part.name = nodes[i].name.empty() ? "node " + std::to_string(i) : nodes[i].name;
     part.node = unique ? Json(nodes[i].name) : Json(static_cast<int>(i));
-    for (int k = static_cast<int>(i) + 1; k < nodes[i].end; ++k)
-      part.children = part.children && nodes[k].mesh.polygons.empty();
+    part.children = below[i] == 0;
     parts.push_back(part);
   }
   if (parts.size() == 1) parts[0] = Part{fs::path(path).stem().string(), nullptr, true};

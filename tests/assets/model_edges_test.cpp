@@ -45,7 +45,7 @@ struct Builder {
     const HostVector n =
         Cross(mesh.points[static_cast<size_t>(corners[1])] - a, mesh.points[static_cast<size_t>(corners[2])] - a);
     if (Dot(n, centre) < 0.0) std::reverse(corners.begin(), corners.end());
-    assets::AppendPolygon(mesh.polygons, corners.data(), corners.size());
+    assets::AppendPolygon(mesh.points, mesh.polygons, corners.data(), corners.size());
   }
 };
 
