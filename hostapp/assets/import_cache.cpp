@@ -47,7 +47,8 @@ ModelResult CachedImport(const std::string& path, std::optional<UpAxis> up, cons
   LastImport& last = Last();
   {
     std::lock_guard<std::mutex> lock(last.mutex);
-    if (last.model != nullptr && last.path == key.string() && last.up == up && Unchanged(last.files)) return {last.model, {}, true};
+    if (last.model != nullptr && last.path == key.string() && last.up == up && Unchanged(last.files))
+      return {last.model, {}, true};
   }
   std::vector<FileStamp> opened;
   ModelResult result = read(path, opened);

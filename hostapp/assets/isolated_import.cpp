@@ -143,14 +143,10 @@ pid_t Spawn(const std::string& path, std::optional<UpAxis> up, const std::string
   const std::string answerText = std::to_string(answerFd), doneText = std::to_string(doneFd),
                     memory = std::to_string(limits.memoryBytes), seconds = Seconds(limits.seconds),
                     upText = up ? UpAxisName(*up) : "file";
-  char* argv[] = {const_cast<char*>(reader.c_str()),
-                  const_cast<char*>(answerText.c_str()),
-                  const_cast<char*>(doneText.c_str()),
-                  const_cast<char*>(memory.c_str()),
-                  const_cast<char*>(seconds.c_str()),
-                  const_cast<char*>(upText.c_str()),
-                  const_cast<char*>(path.c_str()),
-                  nullptr};
+  char* argv[] = {const_cast<char*>(reader.c_str()),   const_cast<char*>(answerText.c_str()),
+                  const_cast<char*>(doneText.c_str()), const_cast<char*>(memory.c_str()),
+                  const_cast<char*>(seconds.c_str()),  const_cast<char*>(upText.c_str()),
+                  const_cast<char*>(path.c_str()),     nullptr};
   pid_t pid = -1;
   const int failed = ::posix_spawn(&pid, reader.c_str(), &actions, &attributes, argv, environ);
   posix_spawnattr_destroy(&attributes);

@@ -308,9 +308,8 @@ ModelResult ReadModel(const std::string& path, std::optional<UpAxis> up, std::ve
 }
 
 ModelResult ImportModel(const std::string& path, std::optional<UpAxis> up) {
-  return CachedImport(path, up, [up](const std::string& file, std::vector<FileStamp>& opened) {
-    return Read(file, up, opened, {});
-  });
+  return CachedImport(
+      path, up, [up](const std::string& file, std::vector<FileStamp>& opened) { return Read(file, up, opened, {}); });
 }
 
 bool ReadsExtension(const std::string& extension) {

@@ -213,8 +213,8 @@ TEST(Utf8, InvalidBytesBecomeReplacementCharactersAndValidTextStays) {
 }
 
 TEST(Utf8, NamesThatAreNoUtf8AreReadAsLatin1) {
-  EXPECT_EQ(NameText("Grüße"), "Grüße");                     // valid UTF-8 stays
-  EXPECT_EQ(NameText("W\xFCrfel"), "Würfel");                 // Latin-1 ü
+  EXPECT_EQ(NameText("Grüße"), "Grüße");                        // valid UTF-8 stays
+  EXPECT_EQ(NameText("W\xFCrfel"), "Würfel");                   // Latin-1 ü
   EXPECT_EQ(NameText("\xE6\x97 cut"), "\xC3\xA6\xC2\x97 cut");  // not UTF-8: every byte is one character
   EXPECT_EQ(NameText("two\nlines"), "two lines");
 }
