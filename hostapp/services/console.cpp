@@ -26,37 +26,57 @@ bool SpawnOpener(const std::string& target) {
 #endif
 }
 
+void Keep(std::deque<std::string>& kept, const std::string& line) {
+  kept.push_back(line);
+  if (kept.size() > Console::kept) kept.pop_front();
+}
+
 }  // namespace
+
+ConsoleCapture*& ConsoleCapture::Current() {
+  thread_local ConsoleCapture* current = nullptr;
+  return current;
+}
+
+ConsoleCapture::ConsoleCapture() : outer(Current()) {
+  Current() = this;
+}
+
+ConsoleCapture::~ConsoleCapture() {
+  Current() = outer;
+}
 
 void Console::Print(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex);
-  lines.push_back(line);
+  Keep(lines, line);
   if (sink) sink(line);
 }
 
 bool Console::Open(const std::string& target) {
+  if (ConsoleCapture* capture = ConsoleCapture::Current()) capture->opened.push_back(target);
   Print("open: " + target);
   return openForReal ? SpawnOpener(target) : true;
 }
 
 int32_t Console::MessageBox(const std::string& text, int32_t) {
+  if (ConsoleCapture* capture = ConsoleCapture::Current()) capture->messageBoxes.push_back(text);
   Print("message box: " + text);
   return 1;
 }
 
 void Console::Note(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex);
-  notes.push_back(line);
+  Keep(notes, line);
 }
 
 std::vector<std::string> Console::Lines() const {
   std::lock_guard<std::mutex> lock(mutex);
-  return lines;
+  return {lines.begin(), lines.end()};
 }
 
 std::vector<std::string> Console::Notes() const {
   std::lock_guard<std::mutex> lock(mutex);
-  return notes;
+  return {notes.begin(), notes.end()};
 }
 
 void Console::Clear() {

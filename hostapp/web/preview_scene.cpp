@@ -1,7 +1,9 @@
 #include "hostapp/web/preview_scene.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <set>
 
 #include "hostapp/scene/demo_scene.h"
 #include "hostapp/scene/model_scene.h"
@@ -209,11 +211,37 @@ void PreviewScene::SetParameters(size_t object, Slot slot, const Json& body) {
     }
   } catch (const render::JsonError& e) {
     node.container = before;
+    DropUnusedNodes();
     throw ApiError(400, e.what());
   } catch (const ApiError&) {
     node.container = before;
+    DropUnusedNodes();
     throw;
   }
+  DropUnusedNodes();
+}
+
+void PreviewScene::DropUnusedNodes() {
+  std::set<const HostNode*> reached;
+  std::vector<const HostNode*> open;
+  const auto reach = [&](const HostNode* node) {
+    if (node != nullptr && reached.insert(node).second) open.push_back(node);
+  };
+  for (size_t i = 0; i < scene->objects.size(); ++i)
+    for (Slot slot : {Slot::Color, Slot::Bump, Slot::Normal}) {
+      reach(ChannelAt(i, slot).shader);
+      for (const auto& entry : held[i][Index(slot)]) reach(entry.second);
+    }
+  while (!open.empty()) {
+    const HostNode* node = open.back();
+    open.pop_back();
+    for (const auto& entry : node->container.values)
+      if (entry.second.kind == host::Value::Kind::Link) reach(entry.second.link);
+  }
+  auto& nodes = scene->nodes;
+  nodes.erase(std::remove_if(nodes.begin(), nodes.end(),
+                             [&](const std::unique_ptr<host::ShaderNode>& n) { return reached.count(n.get()) == 0; }),
+              nodes.end());
 }
 
 host::ShaderNode* PreviewScene::NodeFor(size_t object, Slot slot, const std::string& name) {

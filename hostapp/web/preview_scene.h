@@ -42,6 +42,9 @@ class PreviewScene {
   // "none" or a plug-in shader's name; a shader the channel held before
   // comes back with its values.
   void SetShader(size_t object, Slot slot, const std::string& name);
+  // Shader nodes the scene owns: the channels', the ones they link, and the
+  // plug-in shaders a channel held before (they come back with their values).
+  size_t NodeCount() const { return scene->nodes.size(); }
   // The edited scene as a scene file with the given image settings.
   Json Save(int width, int height, int samples) const;
 
@@ -49,6 +52,9 @@ class PreviewScene {
   PreviewScene() = default;  // NOLINT(bugprone-exception-escape): its members' constructors do not throw
   render::Channel& ChannelAt(size_t object, Slot slot) const;
   host::ShaderNode* NodeFor(size_t object, Slot slot, const std::string& name);
+  // Frees the nodes nothing reaches any more, such as a linked shader that
+  // an edit replaced, with the module's object behind it.
+  void DropUnusedNodes();
 
   std::unique_ptr<render::Scene> scene;
   Json source;         // the file as read, for what edits never change

@@ -1,18 +1,21 @@
 // What the server's request handlers share. Requests that touch the scene,
 // the module or the host's GUI take `host`, so edits from two pages are
-// applied one at a time.
+// applied one at a time; the render session never takes it.
 #ifndef TESSALINE_HOSTAPP_WEB_SERVER_STATE_H
 #define TESSALINE_HOSTAPP_WEB_SERVER_STATE_H
 
 #include <httplib.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "hostapp/web/edit_order.h"
 #include "hostapp/web/event_hub.h"
+#include "hostapp/web/middleware.h"
 #include "hostapp/web/preview_scene.h"
-#include "hostapp/web/progressive_render.h"
+#include "hostapp/web/render_session.h"
 #include "hostapp/web/server.h"
 #include "hostapp/web/titlebar_view.h"
 
@@ -23,25 +26,23 @@ struct ServerState {
   std::string token;
   int port = 0;
   httplib::Server http;
+  std::atomic<int> streams{0};  // open event streams
 
   std::mutex host;
   // Destroyed in reverse: the render stops before the scene's nodes go.
   std::unique_ptr<PreviewScene> scene;
   TitleBarView titleBar;
   EventHub events;
-  std::unique_ptr<ProgressiveRender> render;
+  std::unique_ptr<RenderSession> session;
+  EditOrder order;                        // under `host`
   int viewWidth = 640, viewHeight = 360;  // under `host`
-  uint64_t generation = 0;                // under `host`
 
   ~ServerState();
-  // Starts a new generation at the current view size; after an edit every
-  // page hears of it before its first pass.
-  uint64_t Restart(Clock::time_point requested, bool edited = false);
+  // Changes the scene with no render reading it and starts the next
+  // generation; every page hears of it before its first pass.
+  void Edit(const std::function<void()>& change);
 };
 
-// Sets the JSON answer, or the error's status and message.
-void Answer(httplib::Response& res, const std::function<Json()>& make);
-void AnswerError(httplib::Response& res, int status, const std::string& message);
 // The request's body as a JSON object; ApiError (400) otherwise.
 Json BodyOf(const httplib::Request& req);
 Json PassJson(const Pass& pass);
@@ -53,6 +54,7 @@ size_t ObjectOf(const PreviewScene& scene, const Json& value);
 Slot SlotOf(const Json& value);
 
 void AddApiRoutes(ServerState& state);
+void AddEventRoutes(ServerState& state);
 void AddTitleBarRoutes(ServerState& state);
 
 }  // namespace tess::web

@@ -45,8 +45,14 @@ export class RenderView {
     return { width: side(this.pane.clientWidth), height: side(this.pane.clientHeight) };
   }
 
-  connect() {
-    const events = new EventSource(withToken('/api/events', this.size));
+  // The pane's size goes first, as a POST: opening the stream changes nothing.
+  async connect() {
+    try {
+      await postJson('/api/view', this.size);
+    } catch {
+      // The stream's own failure below says the server is away.
+    }
+    const events = new EventSource(withToken('/api/events'));
     events.addEventListener('pass', (e) => this.passAnnounced(JSON.parse(e.data)));
     events.addEventListener('progress', (e) => this.progressed(JSON.parse(e.data)));
     events.addEventListener('scene', (e) => this.onSceneChanged(JSON.parse(e.data)));
