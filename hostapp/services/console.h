@@ -31,6 +31,10 @@ class ConsoleCapture {
   ConsoleCapture* outer;
 };
 
+// Hands the target to the desktop's opener and returns without waiting for
+// it; false when no opener could be started.
+bool OpenOnDesktop(const std::string& target);
+
 class Console {
  public:
   void Print(const std::string& line);
