@@ -46,8 +46,15 @@ class Server:
         if body is not None:
             data = json.dumps(body)
             headers["Content-Type"] = "application/json"
-        self.connection.request(method, path, data, headers)
-        answer = self.connection.getresponse()
+        try:
+            self.connection.request(method, path, data, headers)
+            answer = self.connection.getresponse()
+        except (ConnectionError, http.client.HTTPException):
+            # The server lets an idle connection go after a second.
+            self.connection.close()
+            self.connection = http.client.HTTPConnection(self.address, self.port, timeout=60)
+            self.connection.request(method, path, data, headers)
+            answer = self.connection.getresponse()
         text = answer.read()
         if answer.status >= 400:
             sys.exit(f"{method} {path}: {answer.status} {text[:200]!r}")
