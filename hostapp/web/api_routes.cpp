@@ -8,6 +8,16 @@ namespace tess::web {
 namespace {
 
 constexpr const char* defaultPage = "";
+// Pages whose views are kept; past it only the shown one's is.
+constexpr size_t maxPages = 64;
+
+// The page a request names, or the default page.
+std::string PageOf(const Json& body) {
+  const Json& page = body.value("page", Json(defaultPage));
+  if (!page.is_string() || page.get<std::string>().size() > 100)
+    throw ApiError(400, "page: expected the page's name, at most 100 characters");
+  return page.get<std::string>();
+}
 
 Json Status(ServerState& s) {
   const auto latest = s.session->Latest();
@@ -15,7 +25,8 @@ Json Status(ServerState& s) {
   std::lock_guard<std::mutex> lock(s.host);
   return {{"generation", s.session->Generation()},
           {"running", progress.running},
-          {"view", {{"width", s.viewWidth}, {"height", s.viewHeight}}},
+          {"view", {{"width", s.Shown().width}, {"height", s.Shown().height}}},
+          {"page", s.shownPage},
           {"latest", latest ? PassJson(*latest) : Json(nullptr)},
           {"preparations", s.session->Preparations()},
           {"adjacencyBuilds", s.session->AdjacencyBuilds()},
@@ -28,10 +39,7 @@ Json Status(ServerState& s) {
 bool Fresh(ServerState& s, const Json& body, const std::string& value) {
   if (!body.contains("seq")) return true;
   const auto sequence = static_cast<uint64_t>(IntegerOf(body["seq"], "seq", 0, INT64_MAX));
-  const Json& page = body.value("page", Json(defaultPage));
-  if (!page.is_string() || page.get<std::string>().size() > 100)
-    throw ApiError(400, "page: expected the page's name, at most 100 characters");
-  return s.order.Fresh(page.get<std::string>(), value, sequence);
+  return s.order.Fresh(PageOf(body), value, sequence);
 }
 
 // What an edit of parameters changes, to order edits of the same value.
@@ -69,7 +77,8 @@ void AddReads(ServerState& s) {
   s.http.Get("/api/scene.json", Guarded([&s](const httplib::Request&, httplib::Response& res) {
                Answer(res, [&] {
                  std::lock_guard<std::mutex> lock(s.host);
-                 return s.scene->Save(s.viewWidth, s.viewHeight, PassesFor(s.viewWidth, s.viewHeight).back().samples);
+                 const ServerState::View& view = s.Shown();
+                 return s.scene->Save(view.width, view.height, PassesFor(view.width, view.height).back().samples);
                });
                res.set_header("Content-Disposition", "attachment; filename=\"scene.json\"");
              }));
@@ -117,10 +126,12 @@ void AddEdits(ServerState& s) {
                   const Json body = BodyOf(req);
                   const int64_t width = IntegerOf(body.value("width", Json()), "width", 16, 4096);
                   const int64_t height = IntegerOf(body.value("height", Json()), "height", 16, 4096);
+                  const std::string page = PageOf(body);
                   std::lock_guard<std::mutex> lock(s.host);
-                  s.viewWidth = static_cast<int>(width);
-                  s.viewHeight = static_cast<int>(height);
-                  return Json{{"generation", s.session->SetView(s.viewWidth, s.viewHeight)}};
+                  if (s.views.size() >= maxPages && s.views.count(page) == 0) s.views = {{s.shownPage, s.Shown()}};
+                  s.views[page] = {static_cast<int>(width), static_cast<int>(height)};
+                  s.shownPage = page;
+                  return Json{{"generation", s.session->SetView(static_cast<int>(width), static_cast<int>(height))}};
                 });
               }));
 }

@@ -160,8 +160,7 @@ std::unique_ptr<PreviewServer> PreviewServer::Create(const ServeOptions& options
   state->options = options;
   if (state->options.staticDir.empty()) state->options.staticDir = DefaultStaticDir();
   state->token = RandomToken();
-  state->viewWidth = options.width;
-  state->viewHeight = options.height;
+  state->views[state->shownPage] = {options.width, options.height};
   state->scene = PreviewScene::Open(options.scenePath, error);
   if (state->scene == nullptr) return nullptr;
   const int cores = static_cast<int>(std::thread::hardware_concurrency());
@@ -195,7 +194,7 @@ std::unique_ptr<PreviewServer> PreviewServer::Create(const ServeOptions& options
     return nullptr;
   }
   InstallMiddleware(state->http, AccessFor(options.listen, state->port, state->token));
-  state->session->SetView(state->viewWidth, state->viewHeight);
+  state->session->SetView(options.width, options.height);
   return std::unique_ptr<PreviewServer>(new PreviewServer(std::move(state)));
 }
 
@@ -225,7 +224,7 @@ bool PreviewServer::Listening() const {
 void PreviewServer::InjectRenderFault(const std::string& message) {
   state->session->InjectFault(message);
   std::lock_guard<std::mutex> lock(state->host);
-  state->session->SetView(state->viewWidth, state->viewHeight);
+  state->session->SetView(state->Shown().width, state->Shown().height);
 }
 
 void PreviewServer::Stop() {

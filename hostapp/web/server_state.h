@@ -7,6 +7,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,8 +35,16 @@ struct ServerState {
   TitleBarView titleBar;
   EventHub events;
   std::unique_ptr<RenderSession> session;
-  EditOrder order;                        // under `host`
-  int viewWidth = 640, viewHeight = 360;  // under `host`
+  EditOrder order;  // under `host`
+  // What each page shows, by the page's name; requests that name no page
+  // act on the default page "". One render serves them all: it follows the
+  // page that set its view last.
+  struct View {
+    int width = 640, height = 360;
+  };
+  std::map<std::string, View> views;  // under `host`
+  std::string shownPage;              // under `host`
+  const View& Shown() { return views[shownPage]; }
 
   ~ServerState();
   // Changes the scene with no render reading it and starts the next

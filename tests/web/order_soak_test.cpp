@@ -73,6 +73,24 @@ TEST_F(WebOrder, ConcurrentEditsOfOneValueEndWithTheLastSent) {
   EXPECT_DOUBLE_EQ((*FindElement(after["elements"], "SOFTEDGE_RADIUS"))["value"].get<double>(), 0.25);
 }
 
+using WebPages = WebTest;
+
+TEST_F(WebPages, EachPageKeepsItsViewAndTheRenderFollowsTheLastSet) {
+  PostJson("/api/view", {{"width", 40}, {"height", 30}, {"page", "left"}});
+  PostJson("/api/view", {{"width", 50}, {"height", 20}, {"page", "right"}});
+  Json status = GetJson("/api/status");
+  EXPECT_EQ(status["page"], "right");
+  EXPECT_EQ(status["view"], Json({{"width", 50}, {"height", 20}}));
+  // A script names no page: it acts on the default one.
+  PostJson("/api/view", {{"width", 32}, {"height", 24}});
+  status = GetJson("/api/status");
+  EXPECT_EQ(status["page"], "");
+  EXPECT_EQ(WaitForFinalPass()["width"], 32);
+  PostJson("/api/view", {{"width", 40}, {"height", 30}, {"page", "left"}});
+  EXPECT_EQ(Json::parse(Get("/api/scene.json")->body)["image"]["width"], 40);
+  PostJson("/api/view", {{"width", 40}, {"height", 30}, {"page", 7}}, 400);
+}
+
 using WebSoak = WebTest;
 
 TEST_F(WebSoak, LongSessionsKeepNodesBlocksAndThreadsBounded) {

@@ -2,7 +2,7 @@
 // each pass the event stream announces as soon as it is decoded, drops passes
 // of renders that an edit has made stale, and keeps the progress bar and the
 // status line up to date.
-import { getBlob, postJson, withToken } from './api.js';
+import { getBlob, pageId, postJson, withToken } from './api.js';
 
 const maxSide = 4096;
 const minSide = 16;
@@ -48,7 +48,7 @@ export class RenderView {
   // The pane's size goes first, as a POST: opening the stream changes nothing.
   async connect() {
     try {
-      await postJson('/api/view', this.size);
+      await postJson('/api/view', { ...this.size, page: pageId });
     } catch {
       // The stream's own failure below says the server is away.
     }
@@ -84,7 +84,7 @@ export class RenderView {
     if (size.width === this.size.width && size.height === this.size.height) return;
     this.size = size;
     try {
-      await postJson('/api/view', size);
+      await postJson('/api/view', { ...size, page: pageId });
     } catch (error) {
       this.setStatus(`Could not resize the render: ${error.message}`, true);
     }
