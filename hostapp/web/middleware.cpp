@@ -1,5 +1,6 @@
 #include "hostapp/web/middleware.h"
 
+#include <algorithm>
 #include <cctype>
 #include <exception>
 
@@ -26,10 +27,9 @@ bool IsApi(const std::string& path) {
 
 bool IpLiteral(const std::string& name) {
   if (name.size() > 2 && name.front() == '[' && name.back() == ']') return true;
-  if (name.empty()) return false;
-  for (char c : name)
-    if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.') return false;
-  return true;
+  return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '.';
+  });
 }
 
 bool HostAllowed(const AccessRule& rule, const std::string& host) {
@@ -148,7 +148,7 @@ void InstallMiddleware(httplib::Server& http, const AccessRule& rule) {
     }
     return httplib::Server::HandlerResponse::Handled;
   }));
-  http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr thrown) {
+  http.set_exception_handler([](const httplib::Request&, httplib::Response& res, const std::exception_ptr& thrown) {
     int status = 500;
     const std::string message = Message(thrown, status);
     try {

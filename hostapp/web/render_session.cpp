@@ -25,7 +25,7 @@ class RenderSession::PreparedShaders {
   // Empty, or why the shaders could not be prepared (then none stays prepared).
   std::string Prepare(int threads) {
     std::lock_guard<std::mutex> guard(preparation);
-    const std::string error = render::PrepareShaders(document, threads);
+    std::string error = render::PrepareShaders(document, threads);
     ready = error.empty();
     return error;
   }

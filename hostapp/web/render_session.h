@@ -42,7 +42,7 @@ class RenderSession {
 
   // Builds the render world once: edits change shaders, never geometry.
   // Renders nothing until the first SetView or Edit.
-  RenderSession(const render::Scene& document, int threadCount, Listener l);
+  RenderSession(const render::Scene& scene, int threadCount, Listener l);
   ~RenderSession();
   RenderSession(const RenderSession&) = delete;
   RenderSession& operator=(const RenderSession&) = delete;

@@ -34,6 +34,7 @@ TEST(MemoryCounts, ThreadsThatComeAndGoReuseRecords) {
   MemoryService memory;
   for (int round = 0; round < 50; ++round) {
     std::vector<std::thread> workers;
+    workers.reserve(4);
     for (int t = 0; t < 4; ++t) workers.emplace_back([&] { memory.Free(memory.Alloc(16, __FILE__, __LINE__)); });
     for (auto& w : workers) w.join();
   }

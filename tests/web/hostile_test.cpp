@@ -150,6 +150,7 @@ TEST_F(WebHostile, EventStreamsAreCappedAndRequestsStillFindThreads) {
     clients.push_back(std::make_unique<httplib::Client>("127.0.0.1", server->Port()));
     clients.back()->set_read_timeout(30);
   }
+  streams.reserve(16);
   for (int i = 0; i < 16; ++i)
     streams.emplace_back([&, i] {
       const auto r = clients[static_cast<size_t>(i)]->Get(WithToken("/api/events"),

@@ -43,8 +43,9 @@ TEST_F(WebOrder, ConcurrentEditsOfOneValueEndWithTheLastSent) {
   for (int i = 0; i < edits; ++i) order[static_cast<size_t>(i)] = i + 1;
   std::shuffle(order.begin(), order.end(), std::mt19937(3));
   std::atomic<size_t> next{0};
-  std::atomic<int> answered{0}, stale{0};
+  std::atomic<int> answered{0};
   std::vector<std::thread> threads;
+  threads.reserve(senders);
   for (int t = 0; t < senders; ++t)
     threads.emplace_back([&] {
       httplib::Client sender("127.0.0.1", server->Port());
@@ -55,7 +56,6 @@ TEST_F(WebOrder, ConcurrentEditsOfOneValueEndWithTheLastSent) {
                            {"value", radius(seq)}, {"page", "one page"},  {"seq", seq}};
         const auto r = sender.Post(WithToken("/api/param"), body.dump(), "application/json");
         if (r && r->status == 200) ++answered;
-        if (r && r->status == 200 && Json::parse(r->body).value("stale", false)) ++stale;
       }
     });
   for (auto& t : threads) t.join();
