@@ -1,7 +1,11 @@
 // `tessaline-host serve [SCENE | MODEL]`: the live preview in a browser.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -26,6 +30,46 @@ struct ServeRequest {
 
 std::atomic<bool> interrupted{false};
 
+namespace fs = std::filesystem;
+
+// A page only this user can read that sends the browser on to the address:
+// the token never shows in a command line (which every user can list), the
+// way notebook servers open their browser. Empty when it cannot be written.
+fs::path WriteRedirectPage(const std::string& address) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::error_code ec;
+  const fs::path base =
+      runtime != nullptr && fs::is_directory(runtime, ec) ? fs::path(runtime) : fs::temp_directory_path(ec);
+  std::string folder = (base / "tessaline-serve-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) return {};  // made with mode 0700
+  const fs::path page = fs::path(folder) / "open.html";
+  const int fd = ::open(page.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return {};
+  const std::string html =
+      "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n<meta http-equiv=\"refresh\" content=\"0; url=" + address +
+      "\">\n<p><a href=\"" + address + "\">Open the Tessaline preview</a></p>\n";
+  const bool written = ::write(fd, html.data(), html.size()) == static_cast<ssize_t>(html.size());
+  ::close(fd);
+  return written ? page : fs::path();
+}
+
+void RemoveRedirectPage(const fs::path& page) {
+  if (page.empty()) return;
+  std::error_code ec;
+  fs::remove(page, ec);
+  fs::remove(page.parent_path(), ec);
+}
+
+// Waits until the server accepts connections, then opens the address
+// through the private page, never blocking the serving thread.
+void OpenWhenListening(const web::PreviewServer& server, fs::path& page, const std::atomic<bool>& finished) {
+  while (!server.Listening() && !finished) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (finished) return;
+  page = WriteRedirectPage(server.Address());
+  if (page.empty() || !host::OpenOnDesktop("file://" + page.string()))
+    std::cerr << "note: no browser could be opened; open the address yourself\n";
+}
+
 extern "C" void OnInterrupt(int) {
   interrupted = true;
 }
@@ -36,11 +80,6 @@ std::string Serve(const ServeRequest& request) {
   auto server = web::PreviewServer::Create(request.options, &error);
   if (server == nullptr) return error;
   std::cout << "serving the preview at " << server->Address() << "  (Ctrl+C stops)" << std::endl;
-  if (request.open) {
-    host::Console desktop;
-    desktop.openForReal = true;
-    if (!desktop.Open(server->Address())) std::cerr << "note: no browser could be opened; open the address yourself\n";
-  }
   // The handler only sets a flag; stopping the server is no work for a signal handler.
   interrupted = false;
   auto previousInt = std::signal(SIGINT, OnInterrupt);
@@ -52,9 +91,14 @@ std::string Serve(const ServeRequest& request) {
     while (!interrupted && !finished && !timeIsUp()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     server->Stop();
   });
+  fs::path redirectPage;
+  std::thread opener;
+  if (request.open) opener = std::thread([&] { OpenWhenListening(*server, redirectPage, finished); });
   const bool listened = server->Run();
   finished = true;
   watcher.join();
+  if (opener.joinable()) opener.join();
+  RemoveRedirectPage(redirectPage);
   std::signal(SIGINT, previousInt);
   std::signal(SIGTERM, previousTerm);
   server.reset();
@@ -94,7 +138,7 @@ CommandRunner AddServeCommand(CLI::App& app, const CommonOptions& common) {
       ->capture_default_str()
       ->check(CLI::Range(0, 65535));
   cmd->add_option("--listen", request->options.listen, "Address to listen on")->capture_default_str();
-  cmd->add_flag("--open", request->open, "Open the address in the desktop's browser");
+  cmd->add_flag("--open", request->open, "Open the address in the desktop's browser, through a page only you can read");
   cmd->add_option("--static", request->options.staticDir,
                   "Serve the page from this folder (default: web/ next to tessaline-host, or the installed page)");
   cmd->add_option(

@@ -65,28 +65,32 @@ BareRayTimes MeasureBareRays(const Scene& scene, const EmbreeScene& embree, cons
 
 }  // namespace
 
+std::unique_ptr<const RenderWorld> RenderWorld::Build(const Scene& scene, std::string* error) {
+  std::unique_ptr<RenderWorld> world(new RenderWorld(scene));
+  try {
+    world->objects = MakeRenderObjects(scene);
+  } catch (const OutOfMemory& e) {
+    *error = e.what();
+    return nullptr;
+  }
+  if (!world->embree.Build(world->objects)) {
+    *error = world->embree.Error().empty() ? "Embree could not build the scene" : world->embree.Error();
+    return nullptr;
+  }
+  world->tracer = std::make_unique<EmbreeTracer>(world->embree, world->objects);
+  return world;
+}
+
 RenderOutcome RenderScene(const Scene& scene, const RenderSettings& settings, const BareRaySettings& bare) {
   RenderOutcome outcome;
   auto start = Clock::now();
-  std::vector<RenderObject> objects;
-  try {
-    objects = MakeRenderObjects(scene);
-  } catch (const OutOfMemory& e) {
-    outcome.error = e.what();
-    return outcome;
-  }
-  EmbreeScene embree;
-  const bool built = embree.Build(objects);
+  const std::unique_ptr<const RenderWorld> world = RenderWorld::Build(scene, &outcome.error);
   outcome.phases.emplace_back("build the Embree scene", Since(start));
-  if (!built) {
-    outcome.error = embree.Error().empty() ? "Embree could not build the scene" : embree.Error();
-    return outcome;
-  }
-  const EmbreeTracer tracer(embree, objects);
-  const RenderContext context{scene, objects, embree, tracer};
+  if (world == nullptr) return outcome;
+  const EmbreeScene& embree = world->Embree();
+  const RenderContext context = world->Context();
 
   start = Clock::now();
-  const host::AdjacencyRetention keepTables;
   const uint64_t buildsBefore = host::AdjacencyBuilds();
   outcome.error = PrepareShaders(scene, settings.threads);
   outcome.phases.emplace_back("prepare shaders", Since(start));

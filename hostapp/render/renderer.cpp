@@ -68,13 +68,18 @@ void RenderTile(Job& job, SampleShader& shader, int tile) {
   const RenderSettings& s = job.settings;
   const int x0 = (tile % job.tilesX) * tileSize, y0 = (tile / job.tilesX) * tileSize;
   const double weight = 1.0 / s.samples;
+  const int end = s.sampleEnd > 0 ? s.sampleEnd : s.samples;
   // Checked every row as well as every tile: one tile of a sampling shader at
   // many samples takes long enough for an edit to notice the wait.
   for (int y = y0; y < std::min(y0 + tileSize, s.height) && !Cancelled(job); ++y)
     for (int x = x0; x < std::min(x0 + tileSize, s.width); ++x) {
-      Vec colour{0, 0, 0};
+      Vec colour =
+          s.previous != nullptr
+              ? s.previous->pixels[static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x)]
+              : Vec{0, 0, 0};
+      // The other outputs average the samples of this range alone.
       OutputSums outputs;
-      for (int k = 0; k < s.samples; ++k) {
+      for (int k = s.sampleBegin; k < end; ++k) {
         double dx = 0.5, dy = 0.5;
         PixelSample(x, y, k, s.samples, dx, dy);
         const SampleResult r = shader.Shade(job.camera.Origin(), job.camera.Direction(x + dx, y + dy));

@@ -38,6 +38,12 @@ struct RenderSettings {
   bool depth = false;     // Frame::depth
   bool coverage = false;  // Frame::coverage
   RenderControl* control = nullptr;
+  // Shades only samples [sampleBegin, sampleEnd) of the pixel's `samples`
+  // (0: to the last), still weighted 1 / samples, and adds them to
+  // `previous`'s pixels: passes that together cover the set sum in the order
+  // and to the value of one render of all of it.
+  int sampleBegin = 0, sampleEnd = 0;
+  const Image* previous = nullptr;
 };
 
 struct RenderStats {

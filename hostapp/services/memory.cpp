@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include "hostapp/services/services.h"
 
@@ -87,18 +88,71 @@ thread_local BlockCache blockCache;
 
 }  // namespace
 
-MemoryService::MemoryService() : serviceId(nextServiceId++) {}
+// Services alive, by id: a thread that ends after its service did must not
+// hand its record back to it.
+static std::mutex& LiveLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+static std::map<uint64_t, MemoryService*>& LiveServices() {
+  static std::map<uint64_t, MemoryService*> services;
+  return services;
+}
+
+// The calling thread's record, handed back when the thread ends.
+struct ThreadRecord {
+  uint64_t owner = 0;
+  MemoryService::ThreadCounts* counts = nullptr;
+
+  void Release() {
+    if (counts == nullptr) return;
+    std::lock_guard<std::mutex> lock(LiveLock());
+    auto it = LiveServices().find(owner);
+    if (it != LiveServices().end()) it->second->ReturnRecord(counts);
+    counts = nullptr;
+  }
+  ~ThreadRecord() { Release(); }
+};
+
+MemoryService::MemoryService() : serviceId(nextServiceId++) {
+  std::lock_guard<std::mutex> lock(LiveLock());
+  LiveServices()[serviceId] = this;
+}
+
+MemoryService::~MemoryService() {
+  std::lock_guard<std::mutex> lock(LiveLock());
+  LiveServices().erase(serviceId);
+}
+
+MemoryService::ThreadCounts* MemoryService::TakeRecord() {
+  std::lock_guard<std::mutex> lock(registryLock);
+  if (!unused.empty()) {
+    ThreadCounts* reused = unused.back();
+    unused.pop_back();
+    return reused;
+  }
+  return &perThread.emplace_back();
+}
+
+void MemoryService::ReturnRecord(ThreadCounts* counts) {
+  std::lock_guard<std::mutex> lock(registryLock);
+  unused.push_back(counts);
+}
+
+size_t MemoryService::ThreadRecords() const {
+  std::lock_guard<std::mutex> lock(registryLock);
+  return perThread.size();
+}
 
 MemoryService::ThreadCounts& MemoryService::Mine() {
-  thread_local uint64_t owner = 0;
-  thread_local ThreadCounts* counts = nullptr;
-  if (owner != serviceId) {
-    std::lock_guard<std::mutex> lock(registryLock);
-    counts = &perThread.emplace_back();
-    owner = serviceId;
+  thread_local ThreadRecord record;
+  if (record.owner != serviceId || record.counts == nullptr) {
+    record.Release();
+    record.counts = TakeRecord();
+    record.owner = serviceId;
   }
-  // Service ids start at 1, so the first call on a thread always sets counts.
-  return *counts;  // NOLINT(clang-analyzer-core.uninitialized.UndefReturn)
+  return *record.counts;
 }
 
 template <typename Field>

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "host/c4d_host.h"
 
@@ -15,6 +16,7 @@ namespace tess::host {
 class MemoryService {
  public:
   MemoryService();
+  ~MemoryService();
   MemoryService(const MemoryService&) = delete;
   MemoryService& operator=(const MemoryService&) = delete;
 
@@ -30,18 +32,26 @@ class MemoryService {
   void FailAllocation(int64_t n) { failCountdown = n > 0 ? n : 0; }
   // Fails every allocation larger than this many bytes; 0 turns it off.
   void SetSizeLimit(int64_t bytes) { sizeLimit = bytes; }
+  // Per-thread records made so far: no more than threads ever alive at once.
+  size_t ThreadRecords() const;
 
  private:
   // Render threads allocate at every sample. Each thread keeps its own counts,
   // written only by itself, so that they never contend for one cache line;
   // the readers add them up. A block freed on another thread than the one
   // that took it leaves one count above and one below: the sums stay right.
-  struct ThreadCounts {
+  // Each record has a cache line of its own. A thread that ends hands its
+  // record to the next thread that starts, counts and all, so that the
+  // records stay as many as threads run at once, however many come and go.
+  struct alignas(64) ThreadCounts {
     std::atomic<int64_t> blocks{0};
     std::atomic<int64_t> bytes{0};
     std::atomic<int64_t> allocations{0};
   };
+  friend struct ThreadRecord;
   ThreadCounts& Mine();
+  ThreadCounts* TakeRecord();
+  void ReturnRecord(ThreadCounts* counts);
   bool TakeFailure();
   template <typename Field>
   int64_t Sum(Field field) const;
@@ -49,6 +59,7 @@ class MemoryService {
   const uint64_t serviceId;  // tells this service from an earlier one at the same address
   mutable std::mutex registryLock;
   std::deque<ThreadCounts> perThread;  // a deque keeps each thread's counts in place
+  std::vector<ThreadCounts*> unused;   // records of threads that ended
   std::atomic<int64_t> foreignFrees{0};
   std::atomic<int64_t> failCountdown{0};
   std::atomic<int64_t> sizeLimit{0};

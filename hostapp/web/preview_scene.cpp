@@ -1,7 +1,10 @@
 #include "hostapp/web/preview_scene.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <iterator>
+#include <set>
 
 #include "hostapp/scene/demo_scene.h"
 #include "hostapp/scene/model_scene.h"
@@ -181,8 +184,34 @@ Json PreviewScene::Panel(size_t object, Slot slot) const {
           {"elements", std::move(elements)}};
 }
 
-void PreviewScene::SetParameters(size_t object, Slot slot, const Json& body) {
+ChannelState PreviewScene::Capture(size_t object, Slot slot) const {
+  const render::Channel& channel = ChannelAt(object, slot);
+  ChannelState state;
+  state.object = object;
+  state.slot = slot;
+  state.shader = channel.shader;
+  state.strength = channel.strength;
+  state.where = channel.where;
+  if (auto* plugin = dynamic_cast<host::PluginNode*>(channel.shader)) state.values = plugin->container;
+  return state;
+}
+
+ChannelState PreviewScene::Restore(ChannelState state) {
+  ChannelState redo = Capture(state.object, state.slot);
+  for (auto& node : state.nodes) scene->nodes.push_back(std::move(node));
+  render::Channel& channel = ChannelAt(state.object, state.slot);
+  channel.shader = state.shader;
+  channel.strength = state.strength;
+  channel.where = state.where;
+  if (auto* plugin = dynamic_cast<host::PluginNode*>(state.shader); plugin != nullptr && state.values)
+    plugin->container = *state.values;
+  redo.nodes = DropUnusedNodes();
+  return redo;
+}
+
+ChannelState PreviewScene::SetParameters(size_t object, Slot slot, const Json& body) {
   host::PluginNode& node = PluginAt(object, slot);
+  ChannelState undo = Capture(object, slot);
   Json params = Json::object();
   if (body.contains("params")) {
     if (!body["params"].is_object() || body["params"].empty())
@@ -209,11 +238,42 @@ void PreviewScene::SetParameters(size_t object, Slot slot, const Json& body) {
     }
   } catch (const render::JsonError& e) {
     node.container = before;
+    DropUnusedNodes();
     throw ApiError(400, e.what());
   } catch (const ApiError&) {
     node.container = before;
+    DropUnusedNodes();
     throw;
   }
+  undo.nodes = DropUnusedNodes();
+  return undo;
+}
+
+std::vector<std::unique_ptr<host::ShaderNode>> PreviewScene::DropUnusedNodes() {
+  std::set<const HostNode*> reached;
+  std::vector<const HostNode*> open;
+  const auto reach = [&](const HostNode* node) {
+    if (node != nullptr && reached.insert(node).second) open.push_back(node);
+  };
+  for (size_t i = 0; i < scene->objects.size(); ++i)
+    for (Slot slot : {Slot::Color, Slot::Bump, Slot::Normal}) {
+      reach(ChannelAt(i, slot).shader);
+      for (const auto& entry : held[i][Index(slot)]) reach(entry.second);
+    }
+  while (!open.empty()) {
+    const HostNode* node = open.back();
+    open.pop_back();
+    for (const auto& entry : node->container.values)
+      if (entry.second.kind == host::Value::Kind::Link) reach(entry.second.link);
+  }
+  std::vector<std::unique_ptr<host::ShaderNode>> dropped;
+  auto& nodes = scene->nodes;
+  const auto unused =
+      std::stable_partition(nodes.begin(), nodes.end(),
+                            [&](const std::unique_ptr<host::ShaderNode>& n) { return reached.count(n.get()) != 0; });
+  std::move(unused, nodes.end(), std::back_inserter(dropped));
+  nodes.erase(unused, nodes.end());
+  return dropped;
 }
 
 host::ShaderNode* PreviewScene::NodeFor(size_t object, Slot slot, const std::string& name) {
@@ -237,16 +297,19 @@ host::ShaderNode* PreviewScene::NodeFor(size_t object, Slot slot, const std::str
   return node;
 }
 
-void PreviewScene::SetShader(size_t object, Slot slot, const std::string& name) {
+ChannelState PreviewScene::SetShader(size_t object, Slot slot, const std::string& name) {
+  ChannelState undo = Capture(object, slot);
   host::ShaderNode* current = ChannelAt(object, slot).shader;
   const bool plain = current == nullptr || dynamic_cast<host::ConstantShader*>(current) != nullptr;
-  if (name == "none" && plain) return;
+  if (name == "none" && plain) return undo;
   // Names are looked up as the registry does, so "Soft Edge" finds SoftEdge.
   const HostPlugin* plugin = name == "none" ? nullptr : host::Services().registry.FindShader(name);
   host::ShaderNode* node = NodeFor(object, slot, plugin != nullptr ? plugin->name : name);
   render::Channel& channel = ChannelAt(object, slot);
   channel.shader = node;
   channel.where = "objects[" + std::to_string(object) + "].material." + slotNames[Index(slot)];
+  undo.nodes = DropUnusedNodes();
+  return undo;
 }
 
 Json PreviewScene::Save(int width, int height, int samples) const {

@@ -7,6 +7,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,20 @@ namespace tess::web {
 using render::Json;
 
 enum class Slot { Color, Bump, Normal };
+
+// One channel as it was before an edit: what every edit returns, so that
+// applying it takes the edit back (and returns the edit again, for redo).
+// It owns the nodes the edit let go, such as a replaced linked shader, so
+// they come back with their values; dropped unapplied, it frees them.
+struct ChannelState {
+  size_t object = 0;
+  Slot slot = Slot::Color;
+  host::ShaderNode* shader = nullptr;
+  double strength = 1.0;
+  std::string where;
+  std::optional<HostContainer> values;  // the plug-in shader's, when it has one
+  std::vector<std::unique_ptr<host::ShaderNode>> nodes;
+};
 
 class PreviewScene {
  public:
@@ -38,10 +53,16 @@ class PreviewScene {
   Json ObjectEntry(size_t object) const;
   Json Panel(size_t object, Slot slot) const;
   // `{"symbol", "value"}` or `{"params": {...}}`: all values or none.
-  void SetParameters(size_t object, Slot slot, const Json& body);
+  // Returns what takes the edit back.
+  ChannelState SetParameters(size_t object, Slot slot, const Json& body);
   // "none" or a plug-in shader's name; a shader the channel held before
-  // comes back with its values.
-  void SetShader(size_t object, Slot slot, const std::string& name);
+  // comes back with its values. Returns what takes the edit back.
+  ChannelState SetShader(size_t object, Slot slot, const std::string& name);
+  // Puts the channel back as it was; returns what redoes the edit.
+  ChannelState Restore(ChannelState state);
+  // Shader nodes the scene owns: the channels', the ones they link, and the
+  // plug-in shaders a channel held before (they come back with their values).
+  size_t NodeCount() const { return scene->nodes.size(); }
   // The edited scene as a scene file with the given image settings.
   Json Save(int width, int height, int samples) const;
 
@@ -49,6 +70,10 @@ class PreviewScene {
   PreviewScene() = default;  // NOLINT(bugprone-exception-escape): its members' constructors do not throw
   render::Channel& ChannelAt(size_t object, Slot slot) const;
   host::ShaderNode* NodeFor(size_t object, Slot slot, const std::string& name);
+  ChannelState Capture(size_t object, Slot slot) const;
+  // Hands over the nodes nothing reaches any more, such as a linked shader
+  // that an edit replaced (with the module's object behind it).
+  std::vector<std::unique_ptr<host::ShaderNode>> DropUnusedNodes();
 
   std::unique_ptr<render::Scene> scene;
   Json source;         // the file as read, for what edits never change

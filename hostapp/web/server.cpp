@@ -1,5 +1,7 @@
 #include "hostapp/web/server.h"
 
+#include <fcntl.h>
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -16,7 +18,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr size_t maxBody = 1 << 20;
-constexpr const char* cookieName = "tessaline_token";
+// Event streams hold their thread for as long as a page is open; requests
+// must find threads left whatever the streams take.
+constexpr int requestThreads = 32;
+constexpr time_t headerSeconds = 5;  // a client slower to send its request is let go
 
 std::string RandomToken() {
   std::random_device device;
@@ -24,42 +29,6 @@ std::string RandomToken() {
   const char* hex = "0123456789abcdef";
   for (int i = 0; i < 32; ++i) token += hex[device() & 15u];
   return token;
-}
-
-// Compares without stopping at the first difference, so the answer's timing
-// tells nothing about how much of a guess was right.
-bool SameToken(const std::string& given, const std::string& token) {
-  if (given.size() != token.size()) return false;
-  unsigned difference = 0;
-  for (size_t i = 0; i < token.size(); ++i) difference |= static_cast<unsigned>(given[i] ^ token[i]);
-  return difference == 0;
-}
-
-std::string CookieToken(const httplib::Request& req) {
-  const std::string cookies = req.get_header_value("Cookie");
-  const std::string key = std::string(cookieName) + "=";
-  for (size_t at = cookies.find(key); at != std::string::npos; at = cookies.find(key, at + 1)) {
-    if (at != 0 && cookies[at - 1] != ' ' && cookies[at - 1] != ';') continue;
-    const size_t end = cookies.find(';', at);
-    return cookies.substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
-  }
-  return {};
-}
-
-std::string GivenToken(const httplib::Request& req) {
-  if (req.has_param("token")) return req.get_param_value("token");
-  if (req.has_header("X-Tessaline-Token")) return req.get_header_value("X-Tessaline-Token");
-  return CookieToken(req);
-}
-
-// Empty when the request may go on, else why it may not.
-std::string Refusal(const ServerState& state, const httplib::Request& req) {
-  if (!SameToken(GivenToken(req), state.token)) return "missing or wrong token";
-  if (req.method == "OPTIONS") return "cross-origin requests are refused";
-  if (req.get_header_value("Sec-Fetch-Site") == "cross-site") return "cross-origin requests are refused";
-  if (req.has_header("Origin") && req.get_header_value("Origin") != "http://" + req.get_header_value("Host"))
-    return "cross-origin requests are refused";
-  return {};
 }
 
 std::string ContentType(const fs::path& file) {
@@ -94,16 +63,13 @@ bool SafeName(const std::string& name) {
   return name.front() != '/' && name.back() != '/';
 }
 
+// The page's files hold no secret: the page reads the token from its own
+// address and sends it with every API request.
 void ServeStatic(const ServerState& state, const httplib::Request& req, httplib::Response& res) {
   const std::string name = req.matches[1].str().empty() ? "index.html" : req.matches[1].str();
   std::string bytes;
   if (!SafeName(name) || !ReadFile(fs::path(state.options.staticDir) / name, bytes))
     return AnswerError(res, 404, "no such file: /" + render::Printable(name));
-  if (name == "index.html") {
-    for (size_t at = bytes.find("__TOKEN__"); at != std::string::npos; at = bytes.find("__TOKEN__", at))
-      bytes.replace(at, 9, state.token);
-    res.set_header("Set-Cookie", std::string(cookieName) + "=" + state.token + "; HttpOnly; SameSite=Strict; Path=/");
-  }
   res.set_header("Cache-Control", "no-store");
   res.set_content(bytes, ContentType(name));
 }
@@ -126,51 +92,30 @@ std::string DefaultStaticDir() {
 }
 
 void AddRoutes(ServerState& state) {
-  state.http.set_pre_routing_handler([&state](const httplib::Request& req, httplib::Response& res) {
-    const std::string why = Refusal(state, req);
-    if (why.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    AnswerError(res, 403, why);
-    return httplib::Server::HandlerResponse::Handled;
-  });
-  state.http.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
-    if (!res.body.empty()) return;
-    AnswerError(res, res.status,
-                res.status == 404   ? "no such path: " + render::Printable(req.path)
-                : res.status == 413 ? "the request body is over 1 MiB"
-                                    : "the request was refused");
-  });
   AddApiRoutes(state);
+  AddEventRoutes(state);
   AddTitleBarRoutes(state);
-  state.http.Get("/manual.pdf", [&state](const httplib::Request&, httplib::Response& res) { ServeManual(state, res); });
-  state.http.Get(R"(/(.*))",
-                 [&state](const httplib::Request& req, httplib::Response& res) { ServeStatic(state, req, res); });
-  const auto wrongMethod = [](const httplib::Request& req, httplib::Response& res) {
+  state.http.Get("/manual.pdf",
+                 Guarded([&state](const httplib::Request&, httplib::Response& res) { ServeManual(state, res); }));
+  state.http.Get(R"(/(.*))", Guarded([&state](const httplib::Request& req, httplib::Response& res) {
+                   ServeStatic(state, req, res);
+                 }));
+  const auto wrongMethod = Guarded([](const httplib::Request& req, httplib::Response& res) {
     AnswerError(res, 405, req.method + " is not served at " + render::Printable(req.path));
-  };
+  });
   state.http.Post(R"(/(.*))", wrongMethod);
   state.http.Put(R"(/(.*))", wrongMethod);
   state.http.Delete(R"(/(.*))", wrongMethod);
   state.http.Patch(R"(/(.*))", wrongMethod);
 }
 
+// A browser or other program the server starts must not inherit its socket.
+void CloseOnExec(socket_t sock) {
+  const int flags = fcntl(sock, F_GETFD);
+  if (flags >= 0) fcntl(sock, F_SETFD, flags | FD_CLOEXEC);
+}
+
 }  // namespace
-
-void AnswerError(httplib::Response& res, int status, const std::string& message) {
-  res.status = status;
-  res.set_header("Cache-Control", "no-store");
-  res.set_content(Json{{"error", message}}.dump(), "application/json");
-}
-
-void Answer(httplib::Response& res, const std::function<Json()>& make) {
-  try {
-    res.set_header("Cache-Control", "no-store");
-    res.set_content(make().dump(), "application/json");
-  } catch (const ApiError& e) {
-    AnswerError(res, e.status, e.what());
-  } catch (const std::exception& e) {
-    AnswerError(res, 500, e.what());
-  }
-}
 
 Json BodyOf(const httplib::Request& req) {
   const std::string tooDeep = render::CheckJsonDepth(req.body, "the body");
@@ -189,21 +134,19 @@ Json PassJson(const Pass& pass) {
           {"passes", pass.count},
           {"width", pass.plan.width},
           {"height", pass.plan.height},
-          {"samples", pass.plan.samples},
+          {"samples", pass.plan.sampleEnd},
           {"final", pass.Final()},
           {"ms", std::lround(pass.milliseconds)},
           {"url", url}};
 }
 
 ServerState::~ServerState() {
-  render.reset();
+  session.reset();
   titleBar.Forget();
 }
 
-uint64_t ServerState::Restart(Clock::time_point requested, bool edited) {
-  const auto announce = [this](uint64_t next) { events.Publish("scene", Json{{"generation", next}}.dump()); };
-  generation = render->Start(viewWidth, viewHeight, requested, edited ? announce : std::function<void(uint64_t)>());
-  return generation;
+void ServerState::Edit(const std::function<void()>& change) {
+  session->Edit(change, [this](uint64_t next) { events.Publish("scene", Dump(Json{{"generation", next}})); });
 }
 
 PreviewServer::PreviewServer(std::unique_ptr<ServerState> s) : state(std::move(s)) {}
@@ -217,28 +160,32 @@ std::unique_ptr<PreviewServer> PreviewServer::Create(const ServeOptions& options
   state->options = options;
   if (state->options.staticDir.empty()) state->options.staticDir = DefaultStaticDir();
   state->token = RandomToken();
-  state->viewWidth = options.width;
-  state->viewHeight = options.height;
+  state->views[state->shownPage] = {options.width, options.height};
   state->scene = PreviewScene::Open(options.scenePath, error);
   if (state->scene == nullptr) return nullptr;
   const int cores = static_cast<int>(std::thread::hardware_concurrency());
   ServerState& s = *state;
-  ProgressiveRender::Listener listener;
-  listener.pass = [&s](const Pass& pass) { s.events.Publish("pass", PassJson(pass).dump()); };
+  RenderSession::Listener listener;
+  listener.pass = [&s](const Pass& pass) { s.events.Publish("pass", Dump(PassJson(pass))); };
   listener.error = [&s](uint64_t generation, const std::string& message) {
-    s.events.Publish("error", Json{{"generation", generation}, {"message", message}}.dump());
+    s.events.Publish("error", Dump(Json{{"generation", generation}, {"message", message}}));
   };
-  state->render = std::make_unique<ProgressiveRender>(
+  state->session = std::make_unique<RenderSession>(
       state->scene->Scene(), options.threads > 0 ? options.threads : std::max(cores, 1), std::move(listener));
-  if (!state->render->Error().empty()) {
-    *error = state->render->Error();
+  if (!state->session->Error().empty()) {
+    *error = state->session->Error();
     return nullptr;
   }
-  state->http.new_task_queue = [] { return new httplib::ThreadPool(16); };
+  state->http.new_task_queue = [] { return new httplib::ThreadPool(requestThreads); };
   state->http.set_payload_max_length(maxBody);
-  state->http.set_read_timeout(5, 0);
+  state->http.set_read_timeout(headerSeconds, 0);
   state->http.set_write_timeout(5, 0);
   state->http.set_keep_alive_timeout(1);
+  state->http.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const void*>(&yes), sizeof(yes));
+    CloseOnExec(sock);
+  });
   AddRoutes(*state);
   state->port = options.port == 0 ? state->http.bind_to_any_port(options.listen)
                                   : (state->http.bind_to_port(options.listen, options.port) ? options.port : -1);
@@ -246,7 +193,8 @@ std::unique_ptr<PreviewServer> PreviewServer::Create(const ServeOptions& options
     *error = "cannot listen on " + options.listen + ":" + std::to_string(options.port);
     return nullptr;
   }
-  state->Restart(Clock::now());
+  InstallMiddleware(state->http, AccessFor(options.listen, state->port, state->token));
+  state->session->SetView(options.width, options.height);
   return std::unique_ptr<PreviewServer>(new PreviewServer(std::move(state)));
 }
 
@@ -267,6 +215,16 @@ bool PreviewServer::Run() {
   const bool ok = stopping || state->http.listen_after_bind();
   running = false;
   return ok;
+}
+
+bool PreviewServer::Listening() const {
+  return state->http.is_running();
+}
+
+void PreviewServer::InjectRenderFault(const std::string& message) {
+  state->session->InjectFault(message);
+  std::lock_guard<std::mutex> lock(state->host);
+  state->session->SetView(state->Shown().width, state->Shown().height);
 }
 
 void PreviewServer::Stop() {

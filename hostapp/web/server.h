@@ -1,6 +1,6 @@
 // `tessaline-host serve`: a local HTTP server that shows the scene in a
 // browser page, renders it progressively and edits its shaders through the
-// module's own panels. Every request must carry the run's random token.
+// module's own panels. Every API request must carry the run's random token.
 #ifndef TESSALINE_HOSTAPP_WEB_SERVER_H
 #define TESSALINE_HOSTAPP_WEB_SERVER_H
 
@@ -35,6 +35,10 @@ class PreviewServer {
   std::string Address() const;
   // Serves until Stop; false when it could not listen.
   bool Run();
+  // Whether Run accepts connections yet.
+  bool Listening() const;
+  // For tests: the render thread throws this in its next pass.
+  void InjectRenderFault(const std::string& message);
   // From any thread: ends Run, closes the event streams, stops the render.
   void Stop();
 

@@ -1,18 +1,22 @@
 // What the server's request handlers share. Requests that touch the scene,
 // the module or the host's GUI take `host`, so edits from two pages are
-// applied one at a time.
+// applied one at a time; the render session never takes it.
 #ifndef TESSALINE_HOSTAPP_WEB_SERVER_STATE_H
 #define TESSALINE_HOSTAPP_WEB_SERVER_STATE_H
 
 #include <httplib.h>
 
+#include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "hostapp/web/edit_order.h"
 #include "hostapp/web/event_hub.h"
+#include "hostapp/web/middleware.h"
 #include "hostapp/web/preview_scene.h"
-#include "hostapp/web/progressive_render.h"
+#include "hostapp/web/render_session.h"
 #include "hostapp/web/server.h"
 #include "hostapp/web/titlebar_view.h"
 
@@ -23,25 +27,31 @@ struct ServerState {
   std::string token;
   int port = 0;
   httplib::Server http;
+  std::atomic<int> streams{0};  // open event streams
 
   std::mutex host;
   // Destroyed in reverse: the render stops before the scene's nodes go.
   std::unique_ptr<PreviewScene> scene;
   TitleBarView titleBar;
   EventHub events;
-  std::unique_ptr<ProgressiveRender> render;
-  int viewWidth = 640, viewHeight = 360;  // under `host`
-  uint64_t generation = 0;                // under `host`
+  std::unique_ptr<RenderSession> session;
+  EditOrder order;  // under `host`
+  // What each page shows, by the page's name; requests that name no page
+  // act on the default page "". One render serves them all: it follows the
+  // page that set its view last.
+  struct View {
+    int width = 640, height = 360;
+  };
+  std::map<std::string, View> views;  // under `host`
+  std::string shownPage;              // under `host`
+  const View& Shown() { return views[shownPage]; }
 
   ~ServerState();
-  // Starts a new generation at the current view size; after an edit every
-  // page hears of it before its first pass.
-  uint64_t Restart(Clock::time_point requested, bool edited = false);
+  // Changes the scene with no render reading it and starts the next
+  // generation; every page hears of it before its first pass.
+  void Edit(const std::function<void()>& change);
 };
 
-// Sets the JSON answer, or the error's status and message.
-void Answer(httplib::Response& res, const std::function<Json()>& make);
-void AnswerError(httplib::Response& res, int status, const std::string& message);
 // The request's body as a JSON object; ApiError (400) otherwise.
 Json BodyOf(const httplib::Request& req);
 Json PassJson(const Pass& pass);
@@ -53,6 +63,7 @@ size_t ObjectOf(const PreviewScene& scene, const Json& value);
 Slot SlotOf(const Json& value);
 
 void AddApiRoutes(ServerState& state);
+void AddEventRoutes(ServerState& state);
 void AddTitleBarRoutes(ServerState& state);
 
 }  // namespace tess::web

@@ -12,8 +12,8 @@ void SendBar(ServerState& s, const httplib::Request& req, httplib::Response& res
   std::string png;
   {
     std::lock_guard<std::mutex> lock(s.host);
-    std::lock_guard<std::mutex> module(s.render->PreparationLock());
-    host::PluginNode& node = s.scene->PluginAt(ObjectOf(*s.scene, req.get_param_value("object")),
+    std::lock_guard<std::mutex> module(s.session->PreparationLock());
+    host::PluginNode& node = s.scene->PluginAt(ObjectOf(*s.scene, Json(req.get_param_value("object"))),
                                                SlotOf(Json(req.get_param_value("channel"))));
     const int width = req.has_param("width") ? static_cast<int>(QueryInteger(req, "width", 240, 4096)) : defaultWidth;
     png = s.titleBar.Png(node, width);
@@ -30,7 +30,7 @@ Json PointerEvent(ServerState& s, const Json& body) {
   const int x = static_cast<int>(IntegerOf(body.value("x", Json(0)), "x", -farAway, farAway));
   const int y = static_cast<int>(IntegerOf(body.value("y", Json(0)), "y", -farAway, farAway));
   std::lock_guard<std::mutex> lock(s.host);
-  std::lock_guard<std::mutex> module(s.render->PreparationLock());
+  std::lock_guard<std::mutex> module(s.session->PreparationLock());
   host::PluginNode& node =
       s.scene->PluginAt(ObjectOf(*s.scene, body.value("object", Json())), SlotOf(body.value("channel", Json())));
   return s.titleBar.Pointer(node, width, event.get<std::string>(), x, y);
@@ -39,16 +39,11 @@ Json PointerEvent(ServerState& s, const Json& body) {
 }  // namespace
 
 void AddTitleBarRoutes(ServerState& s) {
-  s.http.Get("/api/titlebar", [&s](const httplib::Request& req, httplib::Response& res) {
-    try {
-      SendBar(s, req, res);
-    } catch (const ApiError& e) {
-      AnswerError(res, e.status, e.what());
-    }
-  });
-  s.http.Post("/api/titlebar", [&s](const httplib::Request& req, httplib::Response& res) {
-    Answer(res, [&] { return PointerEvent(s, BodyOf(req)); });
-  });
+  s.http.Get("/api/titlebar",
+             Guarded([&s](const httplib::Request& req, httplib::Response& res) { SendBar(s, req, res); }));
+  s.http.Post("/api/titlebar", Guarded([&s](const httplib::Request& req, httplib::Response& res) {
+                Answer(res, [&] { return PointerEvent(s, BodyOf(req)); });
+              }));
 }
 
 }  // namespace tess::web

@@ -3,13 +3,16 @@
 #include "hostapp/gui/dialogs.h"
 #include "hostapp/render/image.h"
 #include "hostapp/services/services.h"
+#include "hostapp/services/console.h"
 #include "hostapp/web/api_error.h"
+#include "hostapp/web/utf8.h"
 
 namespace tess::web {
 namespace {
 
 // Long enough for the bar's pointer timer to fire once, so that a bar the
-// pointer left draws itself plain again.
+// pointer left draws itself plain again. The GUI's clock is virtual: this
+// advances it and fires the timers due, it never sleeps.
 constexpr int64_t settleMilliseconds = 110;
 
 std::string Encode(const gui::Image& image) {
@@ -70,7 +73,7 @@ std::string TitleBarView::Png(host::PluginNode& node, int width) {
 render::Json TitleBarView::Pointer(host::PluginNode& node, int width, const std::string& event, int x, int y) {
   Show(node, width);
   const auto before = Bar().Bytes();
-  const size_t seen = host::Services().console.Lines().size();
+  const host::ConsoleCapture caused;
   const int32_t gx = x + gui::panelMargin, gy = y + row->y;
   if (event == "move" || event == "up") {
     panel->Move(gx, gy);
@@ -86,14 +89,10 @@ render::Json TitleBarView::Pointer(host::PluginNode& node, int width, const std:
   panel->Wait(settleMilliseconds);
 
   render::Json answer = {{"redraw", Bar().Bytes() != before}};
-  const auto lines = host::Services().console.Lines();
-  for (size_t i = seen; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
-    if (line.rfind("message box: ", 0) == 0) answer["messageBox"] = line.substr(13);
-    if (line.rfind("open: ", 0) != 0) continue;
-    const std::string target = line.substr(6);
+  if (!caused.messageBoxes.empty()) answer["messageBox"] = ValidUtf8(caused.messageBoxes.back());
+  for (const std::string& target : caused.opened) {
     if (IsWebAddress(target)) {
-      answer["open"] = target;
+      answer["open"] = ValidUtf8(target);
     } else if (EndsWith(target, ".pdf")) {
       manual = target;
       answer["open"] = "/manual.pdf";

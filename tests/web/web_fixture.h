@@ -39,7 +39,7 @@ class WebTest : public ::testing::Test {
     // A page of the test's own: what the server does with a page, not what the page holds.
     staticDir = std::filesystem::temp_directory_path() / ("tessaline-web-" + std::to_string(::getpid()));
     std::filesystem::create_directories(staticDir);
-    std::ofstream(staticDir / "index.html") << "<script src=\"app.js\"></script><p>__TOKEN__ and __TOKEN__</p>\n";
+    std::ofstream(staticDir / "index.html") << "<script src=\"app.js\"></script>\n";
     std::ofstream(staticDir / "app.js") << "// the page\n";
     std::ofstream(staticDir / ".hidden") << "secret\n";
     options.staticDir = staticDir.string();
@@ -71,6 +71,9 @@ class WebTest : public ::testing::Test {
     return path + (path.find('?') == std::string::npos ? "?" : "&") + "token=" + token;
   }
   httplib::Result Get(const std::string& path) { return client->Get(WithToken(path)); }
+  httplib::Result Get(const std::string& path, const httplib::Headers& headers) {
+    return client->Get(WithToken(path), headers);
+  }
   httplib::Result Post(const std::string& path, const Json& body) {
     return client->Post(WithToken(path), body.dump(), "application/json");
   }

@@ -1,12 +1,45 @@
-// The server's HTTP API (hostapp/web/API.md). Every request carries the
-// token of the page's own address; without it the server answers 403.
-const token = new URLSearchParams(location.search).get('token') ?? '';
+// The server's HTTP API (hostapp/web/API.md). Every API request carries the
+// token of the page's own address: fetches in a header, the event stream and
+// images (which cannot send headers) in the query. The page's files need none.
+const tokenHeader = 'X-Tessaline-Token';
 
-// A same-origin URL for path with the given query parameters and the token.
+function readToken() {
+  const params = new URLSearchParams(location.search);
+  const given = params.get('token');
+  if (given) {
+    sessionStorage.setItem('tessaline-token', given);
+    // Out of the address bar and the history, so that it is not shared by a copied address.
+    params.delete('token');
+    const rest = params.toString();
+    history.replaceState(null, '', location.pathname + (rest ? `?${rest}` : '') + location.hash);
+    return given;
+  }
+  return sessionStorage.getItem('tessaline-token') ?? '';
+}
+
+const token = readToken();
+
+// This page's name and the number of its next edit: the server applies only
+// the newest edit of a value from one page, however the requests overtake.
+export const pageId = crypto.randomUUID ? crypto.randomUUID() : String(Math.random()).slice(2);
+let editNumber = 0;
+export function nextEdit() {
+  editNumber += 1;
+  return { page: pageId, seq: editNumber };
+}
+
+// A same-origin URL for path with the given query parameters and the token,
+// for what cannot send a header (an image, the event stream).
 export function withToken(path, params = {}) {
   const url = new URL(path, location.origin);
   for (const [name, value] of Object.entries(params)) url.searchParams.set(name, String(value));
   url.searchParams.set('token', token);
+  return url.pathname + url.search;
+}
+
+function urlOf(path, params = {}) {
+  const url = new URL(path, location.origin);
+  for (const [name, value] of Object.entries(params)) url.searchParams.set(name, String(value));
   return url.pathname + url.search;
 }
 
@@ -18,20 +51,20 @@ async function answerOf(response) {
 }
 
 export async function getJson(path, params) {
-  return answerOf(await fetch(withToken(path, params)));
+  return answerOf(await fetch(urlOf(path, params), { headers: { [tokenHeader]: token } }));
 }
 
 export async function postJson(path, body) {
-  const response = await fetch(withToken(path), {
+  const response = await fetch(urlOf(path), {
     method: 'POST',
-    headers: { 'Content-Type': 'application/json' },
+    headers: { 'Content-Type': 'application/json', [tokenHeader]: token },
     body: JSON.stringify(body),
   });
   return answerOf(response);
 }
 
 export async function getBlob(path, params) {
-  const response = await fetch(withToken(path, params));
+  const response = await fetch(urlOf(path, params), { headers: { [tokenHeader]: token } });
   if (!response.ok) throw new Error(`${path}: ${response.status} ${response.statusText}`);
   return response.blob();
 }

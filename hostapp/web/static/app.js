@@ -1,7 +1,7 @@
 // The preview page: the object list, each chosen object's material channels
 // with their shader panels, the render pane, Save, and the in-page message
 // box the title bar's name button opens.
-import { getJson, postJson, withToken } from './api.js';
+import { getJson, nextEdit, postJson, withToken } from './api.js';
 import { renderPanel } from './panel.js';
 import { view } from './render_pane.js';
 
@@ -105,7 +105,9 @@ async function switchShader(objectIndex, name, select) {
   view.noteEdit();
   page.editsInFlight++;
   try {
-    const entry = await postJson('/api/channel', { object: objectIndex, channel: name, shader: select.value });
+    const entry = await postJson('/api/channel', {
+      object: objectIndex, channel: name, shader: select.value, ...nextEdit(),
+    });
     page.knownGeneration = Math.max(page.knownGeneration, entry.generation);
     page.scene.objects[objectIndex] = { ...page.scene.objects[objectIndex], ...entry };
     if (page.selected === objectIndex) replaceSection(name);
@@ -154,7 +156,9 @@ async function editParam(section, panel, symbol, value) {
   view.noteEdit();
   page.editsInFlight++;
   try {
-    const next = await postJson('/api/param', { object: panel.object, channel: panel.channel, symbol, value });
+    const next = await postJson('/api/param', {
+      object: panel.object, channel: panel.channel, symbol, value, ...nextEdit(),
+    });
     page.knownGeneration = Math.max(page.knownGeneration, next.generation);
     if (serial === section.editSerial && section.isConnected) showPanel(section, next);
   } catch (error) {

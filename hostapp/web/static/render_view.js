@@ -2,7 +2,7 @@
 // each pass the event stream announces as soon as it is decoded, drops passes
 // of renders that an edit has made stale, and keeps the progress bar and the
 // status line up to date.
-import { getBlob, postJson, withToken } from './api.js';
+import { getBlob, pageId, postJson, withToken } from './api.js';
 
 const maxSide = 4096;
 const minSide = 16;
@@ -45,8 +45,14 @@ export class RenderView {
     return { width: side(this.pane.clientWidth), height: side(this.pane.clientHeight) };
   }
 
-  connect() {
-    const events = new EventSource(withToken('/api/events', this.size));
+  // The pane's size goes first, as a POST: opening the stream changes nothing.
+  async connect() {
+    try {
+      await postJson('/api/view', { ...this.size, page: pageId });
+    } catch {
+      // The stream's own failure below says the server is away.
+    }
+    const events = new EventSource(withToken('/api/events'));
     events.addEventListener('pass', (e) => this.passAnnounced(JSON.parse(e.data)));
     events.addEventListener('progress', (e) => this.progressed(JSON.parse(e.data)));
     events.addEventListener('scene', (e) => this.onSceneChanged(JSON.parse(e.data)));
@@ -78,7 +84,7 @@ export class RenderView {
     if (size.width === this.size.width && size.height === this.size.height) return;
     this.size = size;
     try {
-      await postJson('/api/view', size);
+      await postJson('/api/view', { ...size, page: pageId });
     } catch (error) {
       this.setStatus(`Could not resize the render: ${error.message}`, true);
     }

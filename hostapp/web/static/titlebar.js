@@ -2,7 +2,7 @@
 // the server. Pointer moves, presses and leaving go to the server in order
 // (moves coalesced while one is under way); the answers say when to fetch the
 // image again, what message box to show and what to open.
-import { getBlob, postJson, withToken } from './api.js';
+import { getBlob, postJson } from './api.js';
 
 const minWidth = 240;
 const maxWidth = 4096;
@@ -75,7 +75,7 @@ function act(bar, answer) {
   if (answer.redraw) redraw(bar);
   if (answer.messageBox) bar.showMessage(answer.messageBox);
   if (answer.open) {
-    const address = answer.open.startsWith('/') ? withToken(answer.open) : answer.open;
+    const address = answer.open;
     window.open(address, '_blank', 'noopener');
   }
 }

@@ -1,0 +1,103 @@
+// The render's side of the API: the event stream that announces passes and
+// progress, and the passes' images.
+#include "hostapp/web/api_error.h"
+#include "hostapp/web/server_state.h"
+
+namespace tess::web {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto progressEvery = 100ms;
+constexpr auto keepAliveEvery = 15s;
+// Each stream holds a request thread while its page is open: well below the
+// pool's size, so that requests always find a thread.
+constexpr int maxStreams = 8;
+
+struct Stream {
+  uint64_t seen = 0;
+  std::string pending;  // the latest pass, for a page that just connected
+  uint64_t shownGeneration = 0;
+  int shownPass = -1, shownPercent = -1;
+  Clock::time_point lastWrite = Clock::now();
+};
+
+std::string ProgressText(const ServerState& s, Stream& stream) {
+  const RenderProgress p = s.session->Progress();
+  const int percent = static_cast<int>(p.fraction * 100.0);
+  if (!p.running ||
+      (p.generation == stream.shownGeneration && p.pass == stream.shownPass && percent == stream.shownPercent))
+    return {};
+  stream.shownGeneration = p.generation;
+  stream.shownPass = p.pass;
+  stream.shownPercent = percent;
+  return "event: progress\ndata: " +
+         Dump(Json{{"generation", p.generation}, {"pass", p.pass}, {"fraction", percent / 100.0}}) + "\n\n";
+}
+
+bool StreamEvents(ServerState& s, Stream& stream, httplib::DataSink& sink) {
+  std::string text = std::move(stream.pending);
+  stream.pending.clear();
+  text += s.events.Wait(stream.seen, text.empty() ? progressEvery : 0ms);
+  if (s.events.Closed()) {
+    sink.done();
+    return true;
+  }
+  text += ProgressText(s, stream);
+  const auto now = Clock::now();
+  if (text.empty() && now - stream.lastWrite > keepAliveEvery) text = ": keep-alive\n\n";
+  if (text.empty()) return true;
+  stream.lastWrite = now;
+  return sink.write(text.data(), text.size());
+}
+
+void OpenEvents(ServerState& s, httplib::Response& res) {
+  if (s.streams.fetch_add(1) >= maxStreams) {
+    s.streams.fetch_sub(1);
+    throw ApiError(503, "too many event streams are open (" + std::to_string(maxStreams) + "); close a page");
+  }
+  auto stream = std::make_shared<Stream>();
+  // Numbered before the latest pass is taken: a pass may come twice, never not at all.
+  stream->seen = s.events.Newest();
+  if (auto latest = s.session->Latest()) stream->pending = "event: pass\ndata: " + Dump(PassJson(*latest)) + "\n\n";
+  res.set_header("Cache-Control", "no-store");
+  res.set_chunked_content_provider(
+      "text/event-stream",
+      [&s, stream](size_t, httplib::DataSink& sink) {
+        // Runs outside the handler's guard: nothing may throw out of it.
+        try {
+          return StreamEvents(s, *stream, sink);
+        } catch (...) {
+          return false;
+        }
+      },
+      [&s](bool) { s.streams.fetch_sub(1); });
+}
+
+void SendImage(const ServerState& s, const httplib::Request& req, httplib::Response& res) {
+  std::optional<Pass> pass;
+  if (req.has_param("generation") || req.has_param("pass")) {
+    pass = s.session->Find(static_cast<uint64_t>(QueryInteger(req, "generation", 0, INT64_MAX)),
+                           static_cast<int>(QueryInteger(req, "pass", 0, 1000)));
+    if (!pass) throw ApiError(404, "that pass is no longer kept");
+  } else {
+    pass = s.session->Latest();
+    if (!pass) throw ApiError(404, "no pass is finished yet");
+  }
+  const std::shared_ptr<const std::string> png = pass->image->Png();
+  if (png->empty()) throw ApiError(500, "the image could not be encoded");
+  res.set_header("Cache-Control", "no-store");
+  res.set_header("X-Tessaline-Generation", std::to_string(pass->generation));
+  res.set_header("X-Tessaline-Pass", std::to_string(pass->index));
+  res.set_content(*png, "image/png");
+}
+
+}  // namespace
+
+void AddEventRoutes(ServerState& s) {
+  s.http.Get("/api/events", Guarded([&s](const httplib::Request&, httplib::Response& res) { OpenEvents(s, res); }));
+  s.http.Get("/api/image",
+             Guarded([&s](const httplib::Request& req, httplib::Response& res) { SendImage(s, req, res); }));
+}
+
+}  // namespace tess::web

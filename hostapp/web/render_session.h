@@ -1,0 +1,130 @@
+// The preview's render session: one driver thread renders the newest
+// request (the document's revision at a view size) in passes that get
+// better, a quarter-size sample first so that an edit shows quickly, then
+// the full size with 1, 4 and 16 samples, each pass adding to the one before.
+// Requests go into a mailbox where the latest wins; asking for a render never
+// waits for the running one. Edits go through Edit, which stops the render,
+// lets the document change, and asks for the next generation.
+#ifndef TESSALINE_HOSTAPP_WEB_RENDER_SESSION_H
+#define TESSALINE_HOSTAPP_WEB_RENDER_SESSION_H
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hostapp/render/pipeline.h"
+#include "hostapp/web/pass_store.h"
+
+namespace tess::web {
+
+struct RenderProgress {
+  uint64_t generation = 0;
+  int pass = 0;
+  double fraction = 0.0;
+  bool running = false;
+};
+
+class RenderSession {
+ public:
+  struct Listener {
+    std::function<void(const Pass&)> pass;
+    std::function<void(uint64_t generation, const std::string& message)> error;
+  };
+
+  // Builds the render world once: edits change shaders, never geometry.
+  // Renders nothing until the first SetView or Edit.
+  RenderSession(const render::Scene& scene, int threadCount, Listener l);
+  ~RenderSession();
+  RenderSession(const RenderSession&) = delete;
+  RenderSession& operator=(const RenderSession&) = delete;
+
+  // Empty unless the render world could not be built.
+  const std::string& Error() const { return buildError; }
+
+  // Stops the render, waits until no render thread reads the document and
+  // its shaders are released, runs `change`, and asks for the next
+  // generation at the current view size, also when `change` throws (the
+  // exception goes on to the caller). `announce` hears the new generation's
+  // number before any of its passes can come. Edits must not overlap.
+  uint64_t Edit(const std::function<void()>& change, const std::function<void(uint64_t)>& announce = nullptr);
+  // Asks for a render at this size; returns at once with its generation.
+  uint64_t SetView(int width, int height);
+  // Stops the running generation and drops the asked one; returns once no
+  // render thread runs. The next SetView or Edit starts again.
+  void Pause();
+
+  // Held while shaders are prepared or released: other calls into the module
+  // on the same nodes (the panel's description) wait for it.
+  std::mutex& PreparationLock() { return preparation; }
+
+  RenderProgress Progress() const;
+  uint64_t Generation() const;
+  std::optional<Pass> Latest() const { return store.Latest(); }
+  std::optional<Pass> Find(uint64_t generation, int index) const { return store.Find(generation, index); }
+  // Shader preparations and adjacency tables built since the session began:
+  // an edit prepares the shaders again but builds no table again.
+  uint64_t Preparations() const { return preparations.load(); }
+  uint64_t AdjacencyBuilds() const;
+
+  // For tests: the next pass throws this message on the render thread.
+  void InjectFault(const std::string& message);
+
+ private:
+  struct Request {
+    uint64_t generation = 0;
+    uint64_t revision = 0;
+    int width = 0, height = 0;
+    std::chrono::steady_clock::time_point requested;
+  };
+  class PreparedShaders;
+  uint64_t Post(std::unique_lock<std::mutex>& lock, bool edited);
+  void Loop();
+  void RunGeneration(const Request& job);
+  bool Prepare(const Request& job);
+  bool RunPass(const Request& job, const std::vector<PassPlan>& passes, int index,
+               std::shared_ptr<const render::Image>& sum);
+  void ReleaseShaders();
+
+  const render::Scene& document;
+  const int threads;
+  const Listener listener;
+  const uint64_t adjacencyBuildsBefore;
+  std::unique_ptr<const render::RenderWorld> world;
+  std::string buildError;
+  PassStore store;
+
+  render::RenderControl control;
+  std::atomic<uint64_t> runningGeneration{0};
+  std::atomic<int> runningPass{0};
+  std::atomic<uint64_t> preparations{0};
+
+  // Touched by the driver while busy, by Edit while editing: never both.
+  std::unique_ptr<PreparedShaders> prepared;
+  uint64_t preparedRevision = 0;
+
+  std::mutex preparation;
+  mutable std::mutex mutex;
+  std::condition_variable changed;
+  std::optional<Request> pending;  // the mailbox: the latest request wins
+  int viewWidth = 640, viewHeight = 360;
+  uint64_t generations = 0;
+  uint64_t revision = 0;
+  int editing = 0;
+  bool busy = false;
+  bool quitting = false;
+  std::string fault;
+  std::thread driver;
+};
+
+}  // namespace tess::web
+
+#endif
