@@ -40,6 +40,15 @@ bool Stamp(const std::string& path, FileStamp& stamp) {
   return !ec;
 }
 
+void ForgetLastImport() {
+  std::shared_ptr<const Model> model;  // freed outside the lock
+  LastImport& last = Last();
+  std::lock_guard<std::mutex> lock(last.mutex);
+  model = std::move(last.model);
+  last.path.clear();
+  last.files.clear();
+}
+
 ModelResult CachedImport(const std::string& path, std::optional<UpAxis> up, const ModelReader& read) {
   std::error_code ec;
   fs::path key = fs::weakly_canonical(path, ec);

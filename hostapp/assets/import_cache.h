@@ -32,6 +32,10 @@ using ModelReader = std::function<ModelResult(const std::string& path, std::vect
 
 // The last model `read` gave for the same path and up axis while its files
 // stay the same, else `read`'s result, kept for next time when it is a model.
+// Lets the last model go: once a scene is read, its objects hold their own
+// meshes, and a server that runs for days should not hold the file's too.
+void ForgetLastImport();
+
 ModelResult CachedImport(const std::string& path, std::optional<UpAxis> up, const ModelReader& read);
 
 }  // namespace tess::assets

@@ -8,6 +8,7 @@
 #include "hostapp/scene/primitives.h"
 #include "hostapp/scene/shader_reader.h"
 #include "hostapp/scene/transform.h"
+#include "hostapp/assets/import_cache.h"
 #include "hostapp/resources/input_file.h"
 
 namespace tess::render {
@@ -235,6 +236,7 @@ SceneResult ReadSceneOrFail(const std::string& text, const std::string& folder, 
 SceneResult ReadSceneText(const std::string& text, const std::string& folder, const std::string& label) {
   // Keys, names and the parser's excerpts quote the file: one line whatever they hold.
   SceneResult result = ReadSceneOrFail(text, folder, label);
+  assets::ForgetLastImport();  // the objects hold their meshes now
   result.error = Printable(result.error);
   return result;
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "hostapp/assets/import_cache.h"
 #include "hostapp/assets/model_import.h"
 #include "hostapp/scene/mesh_file.h"
 #include "tests/assets/asset_text.h"
@@ -203,6 +204,20 @@ TEST(ModelImport, ImportModelReadsAFileOnceWhileItStaysTheSame) {
   const ModelResult third = ImportModel(path);
   ASSERT_NE(third.model, nullptr) << third.error;
   EXPECT_FALSE(third.reused);
+}
+
+TEST(ModelImport, AForgottenModelIsFreedAndReadAgain) {
+  const std::string path = Write("forgotten.stl", Text(data + "/cube_binary.stl"));
+  ModelResult first = ImportModel(path);
+  ASSERT_NE(first.model, nullptr) << first.error;
+  const std::weak_ptr<const Model> kept = first.model;
+  first.model.reset();
+  EXPECT_FALSE(kept.expired());  // the cache holds it
+  ForgetLastImport();
+  EXPECT_TRUE(kept.expired());
+  const ModelResult second = ImportModel(path);
+  EXPECT_FALSE(second.reused);
+  EXPECT_NE(second.model, nullptr);
 }
 
 TEST(ModelImport, AFileAModelRefersToMustLieInItsFolder) {
