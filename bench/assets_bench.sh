@@ -35,7 +35,7 @@ PY
 fi
 echo "== $(nproc) cores: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-)"
 echo "== repeated in one process (warm memory)"
-"$build/bench/bench_assets" "$stl"
+TESSALINE_IMPORT_READER="$build/tessaline-import" "$build/bench/bench_assets" "$stl"
 echo "== once each in a fresh process (cold memory, as the host reads a file); the least of 3 runs"
 runs=$(mktemp -d)
 trap 'rm -rf "$runs"' EXIT

@@ -50,7 +50,10 @@ class Arena {
     const std::lock_guard<std::mutex> lock(mutex);
     const size_t length = (size + 4095) / 4096 * 4096;
     if (count == blocks.size() || ::ftruncate(fd, static_cast<off_t>(end + length)) != 0) return nullptr;
-    void* mapped = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(end));
+    // Populated at once: the model fills what it asks for, and one call
+    // makes the pages faster than a fault for each of them.
+    void* mapped =
+        ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, static_cast<off_t>(end));
     if (mapped == MAP_FAILED) return nullptr;
     blocks[count++] = {static_cast<const char*>(mapped), length, end};
     end += length;

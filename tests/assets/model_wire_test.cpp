@@ -10,7 +10,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "hostapp/assets/confined_files.h"
 #include "hostapp/assets/header_checks.h"
@@ -144,6 +146,44 @@ TEST(ModelWire, CornersOutsideTheirNodesPointsOrPointsNotFiniteAreMalformed) {
   Model nan = TwoNodeModel();
   nan.nodes[1].mesh.points[1].z = std::nan("");
   EXPECT_NE(Parse(Wire({Viewed(nan), {}})).error.find("not finite"), std::string::npos);
+}
+
+// Every coordinate of a long node, wherever it lies, is checked: the check
+// runs over all of them at once, not point by point. The extremes of the
+// finite doubles pass; infinities and NaNs of either sign do not.
+TEST(ModelWire, EveryCoordinateIsCheckedAndOnlyFiniteOnesPass) {
+  Model model = TwoNodeModel();
+  std::vector<HostVector>& points = model.nodes[1].mesh.points;
+  points.resize(37, HostVector{0.5, -0.5, 2.0});
+  points[5] = {std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+               std::numeric_limits<double>::denorm_min()};
+  points[6] = {-0.0, std::numeric_limits<double>::min(), -std::numeric_limits<double>::denorm_min()};
+  ASSERT_NE(Parse(Wire({Viewed(model), {}})).model, nullptr);
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+  for (const double bad : {inf, -inf, nan, -nan})
+    for (const size_t at : {size_t{0}, size_t{17}, size_t{36}})
+      for (int axis = 0; axis < 3; ++axis) {
+        Model broken = model;
+        HostVector& p = broken.nodes[1].mesh.points[at];
+        (axis == 0 ? p.x : axis == 1 ? p.y : p.z) = bad;
+        EXPECT_NE(Parse(Wire({Viewed(broken), {}})).error.find("node 1 has a point that is not finite"),
+                  std::string::npos)
+            << bad << " at " << at << " axis " << axis;
+      }
+}
+
+// The last corner of a node's last polygon counts as much as the first, and a
+// node's largest point index is fine.
+TEST(ModelWire, EveryCornerIsCheckedAgainstItsOwnNode) {
+  Model model = TwoNodeModel();
+  model.nodes[1].mesh.polygons.assign(9, HostPolygon{0, 1, 3, 2});
+  ASSERT_NE(Parse(Wire({Viewed(model), {}})).model, nullptr);
+  for (const int32_t corner : {4, -1, std::numeric_limits<int32_t>::min()}) {
+    Model broken = model;
+    broken.nodes[1].mesh.polygons.back().d = corner;
+    EXPECT_NE(Parse(Wire({Viewed(broken), {}})).error.find("node 1 has a corner outside its points"), std::string::npos)
+        << corner;
+  }
 }
 
 // The reader makes the model's arrays in the answer file itself: they are
