@@ -5,7 +5,6 @@
 // says so with a byte on DONE_FD. A crash, a hang or a blow-up here ends
 // this process only; the host turns it into one line.
 #include <pthread.h>
-#include <signal.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -15,12 +14,13 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <mutex>
-#include <optional>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
