@@ -57,7 +57,19 @@ std::vector<uint32_t> FirstAtSamePosition(const std::vector<HostVector>& points)
     while (table[s].index != empty) s = (s + 1) & (size - 1);
     table[s] = slot;
   };
+  // The table is far larger than the cache and a point's slot is anywhere in
+  // it: each lookup would wait for memory. So the hashes of the next points
+  // are taken ahead and their slots fetched meanwhile, overlapping the waits.
+  constexpr size_t ahead = 16;
+  uint64_t hashes[ahead];
+  for (size_t i = 0; i < ahead && i < points.size(); ++i) hashes[i] = PositionHash(points[i]);
   for (uint32_t i = 0; i < points.size(); ++i) {
+    const uint64_t hash = hashes[i % ahead];
+    if (i + ahead < points.size()) {
+      const uint64_t later = PositionHash(points[i + ahead]);
+      hashes[i % ahead] = later;
+      __builtin_prefetch(&table[later & (size - 1)]);
+    }
     if (2 * (used + 1) > size) {
       std::vector<Slot> old(2 * size, Slot{0, empty});
       old.swap(table);
@@ -65,7 +77,6 @@ std::vector<uint32_t> FirstAtSamePosition(const std::vector<HostVector>& points)
       for (const Slot& slot : old)
         if (slot.index != empty) insert(slot, PositionHash(points[slot.index]));
     }
-    const uint64_t hash = PositionHash(points[i]);
     const auto tag = static_cast<uint32_t>(hash >> 32);
     size_t s = hash & (size - 1);
     for (;; s = (s + 1) & (size - 1)) {
@@ -135,6 +146,9 @@ class Grid {
 
   double CellSize() const { return cell_; }
 
+  // Asks for the cell's first slot to be fetched, ahead of Head or Push.
+  void Prefetch(const Cell& c) const { __builtin_prefetch(&slots_[Key(c) & mask_]); }
+
  private:
   struct Slot {
     uint32_t tag = 0;  // the upper half of the cell's hash; the lower half chose the slot
@@ -190,17 +204,27 @@ void JoinWithinDistance(const std::vector<HostVector>& points, double distance, 
   const double reach = distance * (1.0 + 1e-9);  // decides which cells to look in, never whether points join
   const double limit = distance * distance;
   const double h = grid.CellSize();
-  for (const uint32_t i : distinct) {
+  // As with exact positions: the cells of the next points are found ahead
+  // and their slots fetched while this point's are searched.
+  constexpr size_t ahead = 16;
+  Grid::Cell homes[ahead];
+  for (size_t j = 0; j < ahead && j < distinct.size(); ++j) homes[j] = grid.CellOf(points[distinct[j]]);
+  for (size_t j = 0; j < distinct.size(); ++j) {
+    const uint32_t i = distinct[j];
     const HostVector& p = points[i];
-    const Grid::Cell home = grid.CellOf(p);
+    const Grid::Cell home = homes[j % ahead];
+    if (j + ahead < distinct.size()) {
+      homes[j % ahead] = grid.CellOf(points[distinct[j + ahead]]);
+      grid.Prefetch(homes[j % ahead]);
+    }
     const double c[3] = {p.x, p.y, p.z};
-    const int64_t homes[3] = {home.x, home.y, home.z};
+    const int64_t homeCell[3] = {home.x, home.y, home.z};
     // Per axis the cell offsets the neighbourhood reaches: 0, and -1 or +1
     // near a face of the cell.
     std::array<std::array<int64_t, 3>, 3> offsets{};
     int counts[3] = {};
     for (int k = 0; k < 3; ++k) {
-      const double low = static_cast<double>(homes[k]) * h;
+      const double low = static_cast<double>(homeCell[k]) * h;
       offsets[k][counts[k]++] = 0;
       if (c[k] - low <= reach) offsets[k][counts[k]++] = -1;
       if (low + h - c[k] <= reach) offsets[k][counts[k]++] = 1;
