@@ -146,18 +146,16 @@ class Grid {
 
   double CellSize() const { return cell_; }
 
-  // Asks for the cell's first slot to be fetched, ahead of Head or Push.
-  void Prefetch(const Cell& c) const { __builtin_prefetch(&slots_[Key(c) & mask_]); }
+  static uint64_t Key(const Cell& c) {
+    return Mix(static_cast<uint64_t>(c.x) * 0x9e3779b97f4a7c15ull ^
+               Mix(static_cast<uint64_t>(c.y) ^ Mix(static_cast<uint64_t>(c.z))));
+  }
 
  private:
   struct Slot {
     uint32_t tag = 0;  // the upper half of the cell's hash; the lower half chose the slot
     int32_t head = -1;
   };
-  static uint64_t Key(const Cell& c) {
-    return Mix(static_cast<uint64_t>(c.x) * 0x9e3779b97f4a7c15ull ^
-               Mix(static_cast<uint64_t>(c.y) ^ Mix(static_cast<uint64_t>(c.z))));
-  }
 
   double cell_;
   size_t mask_ = 0;
@@ -189,64 +187,123 @@ double CellSize(const std::vector<HostVector>& points, const std::vector<uint32_
   return std::max(cell, largest / 1e15);
 }
 
+// The cells a point's neighbourhood reaches: its own, and per axis the next
+// one past each face it lies within the distance of (bit 2k: below on axis
+// k, bit 2k + 1: above).
+struct Reach {
+  Grid::Cell home;
+  uint64_t key;  // the home cell's
+  uint8_t sides = 0;
+};
+
+Reach ReachOf(const Grid& grid, const HostVector& p, double reach) {
+  Reach r{grid.CellOf(p), 0};
+  r.key = Grid::Key(r.home);
+  const double h = grid.CellSize();
+  const double c[3] = {p.x, p.y, p.z};
+  const int64_t home[3] = {r.home.x, r.home.y, r.home.z};
+  for (int k = 0; k < 3; ++k) {
+    const double low = static_cast<double>(home[k]) * h;
+    if (c[k] - low <= reach) r.sides |= 1 << (2 * k);
+    if (low + h - c[k] <= reach) r.sides |= 2 << (2 * k);
+  }
+  return r;
+}
+
+// Calls f(cell) for the home cell first, then for the other cells reached.
+template <typename F>
+void ForEachCell(const Reach& r, F&& f) {
+  int64_t offsets[3][3];
+  int counts[3];
+  for (int k = 0; k < 3; ++k) {
+    counts[k] = 0;
+    offsets[k][counts[k]++] = 0;
+    if (r.sides & (1 << (2 * k))) offsets[k][counts[k]++] = -1;
+    if (r.sides & (2 << (2 * k))) offsets[k][counts[k]++] = 1;
+  }
+  for (int a = 0; a < counts[0]; ++a)
+    for (int b = 0; b < counts[1]; ++b)
+      for (int d = 0; d < counts[2]; ++d)
+        f(Grid::Cell{r.home.x + offsets[0][a], r.home.y + offsets[1][b], r.home.z + offsets[2][d]});
+}
+
+// Which points could meet another at all: a point is "alone" when no other
+// point lives in its home cell or looks into it, and no other point lives in
+// the cells it looks into. Then the search below would find nothing for it
+// and it for nobody, so it is kept without it; for most meshes, whose
+// distinct points lie far apart against the distance, that skips nearly
+// every grid lookup, each a cache miss. Cells are told apart by hash buckets
+// in a table of bytes several times the points' number, small enough for the
+// cache: two cells in one bucket only make more points candidates.
+std::vector<bool> Candidates(const std::vector<Reach>& reaches) {
+  constexpr uint8_t once = 1, busy = 2;  // busy: a second point lives in the cell, or one looks into it
+  size_t size = 1024;
+  while (size < 8 * reaches.size()) size *= 2;
+  std::vector<uint8_t> marks(size, 0);
+  // The home cells' keys come ready and the loops do little else, so that
+  // the processor overlaps the waits for their marks.
+  const auto mark = [&](uint64_t key) -> uint8_t& { return marks[key & (size - 1)]; };
+  const auto others = [](const Reach& r, auto&& f) {
+    if (r.sides == 0) return;
+    bool home = true;
+    ForEachCell(r, [&](const Grid::Cell& c) {
+      if (!home) f(Grid::Key(c));
+      home = false;
+    });
+  };
+  for (const Reach& r : reaches) {
+    uint8_t& m = mark(r.key);
+    m |= (m & once) ? busy : once;
+    others(r, [&](uint64_t key) { mark(key) |= busy; });
+  }
+  std::vector<bool> candidate(reaches.size());
+  for (size_t j = 0; j < reaches.size(); ++j) {
+    bool met = mark(reaches[j].key) & busy;
+    others(reaches[j], [&](uint64_t key) { met = met || (mark(key) & once); });
+    candidate[j] = met;
+  }
+  return candidate;
+}
+
 // rep[i]: the kept point that point i joins, for points that are the first at
 // their position (rep[i] == i on entry); taken in index order.
 void JoinWithinDistance(const std::vector<HostVector>& points, double distance, std::vector<uint32_t>& rep) {
   std::vector<uint32_t> distinct;
   for (uint32_t i = 0; i < rep.size(); ++i)
     if (rep[i] == i) distinct.push_back(i);
-  Grid grid(distinct.size(), CellSize(points, distinct, distance));
-  // Kept points by the number they were kept under, with their lists.
-  std::vector<uint32_t> keptIndex;
-  std::vector<int32_t> next;
-  keptIndex.reserve(distinct.size());
-  next.reserve(distinct.size());
   const double reach = distance * (1.0 + 1e-9);  // decides which cells to look in, never whether points join
   const double limit = distance * distance;
-  const double h = grid.CellSize();
-  // As with exact positions: the cells of the next points are found ahead
-  // and their slots fetched while this point's are searched.
-  constexpr size_t ahead = 16;
-  Grid::Cell homes[ahead];
-  for (size_t j = 0; j < ahead && j < distinct.size(); ++j) homes[j] = grid.CellOf(points[distinct[j]]);
+  const Grid cells(0, CellSize(points, distinct, distance));
+  std::vector<Reach> reaches(distinct.size());
+  for (size_t j = 0; j < distinct.size(); ++j) reaches[j] = ReachOf(cells, points[distinct[j]], reach);
+  const std::vector<bool> candidate = Candidates(reaches);
+  size_t candidates = 0;
+  for (size_t j = 0; j < distinct.size(); ++j) candidates += candidate[j];
+  Grid grid(candidates, cells.CellSize());
+  // Kept candidates by the number they were kept under, with their lists.
+  std::vector<uint32_t> keptIndex;
+  std::vector<int32_t> next;
+  keptIndex.reserve(candidates);
+  next.reserve(candidates);
   for (size_t j = 0; j < distinct.size(); ++j) {
+    if (!candidate[j]) continue;  // kept: rep[i] == i already
     const uint32_t i = distinct[j];
     const HostVector& p = points[i];
-    const Grid::Cell home = homes[j % ahead];
-    if (j + ahead < distinct.size()) {
-      homes[j % ahead] = grid.CellOf(points[distinct[j + ahead]]);
-      grid.Prefetch(homes[j % ahead]);
-    }
-    const double c[3] = {p.x, p.y, p.z};
-    const int64_t homeCell[3] = {home.x, home.y, home.z};
-    // Per axis the cell offsets the neighbourhood reaches: 0, and -1 or +1
-    // near a face of the cell.
-    std::array<std::array<int64_t, 3>, 3> offsets{};
-    int counts[3] = {};
-    for (int k = 0; k < 3; ++k) {
-      const double low = static_cast<double>(homeCell[k]) * h;
-      offsets[k][counts[k]++] = 0;
-      if (c[k] - low <= reach) offsets[k][counts[k]++] = -1;
-      if (low + h - c[k] <= reach) offsets[k][counts[k]++] = 1;
-    }
     int32_t best = -1;  // kept points are numbered in index order: the lowest number is the first
-    for (int a = 0; a < counts[0]; ++a)
-      for (int b = 0; b < counts[1]; ++b)
-        for (int d = 0; d < counts[2]; ++d) {
-          const Grid::Cell cell{home.x + offsets[0][a], home.y + offsets[1][b], home.z + offsets[2][d]};
-          for (int32_t q = grid.Head(cell); q >= 0; q = next[static_cast<size_t>(q)]) {
-            if (best >= 0 && q >= best) continue;
-            const HostVector& o = points[keptIndex[static_cast<size_t>(q)]];
-            const double dx = o.x - p.x, dy = o.y - p.y, dz = o.z - p.z;
-            if (dx * dx + dy * dy + dz * dz <= limit) best = q;
-          }
-        }
+    ForEachCell(reaches[j], [&](const Grid::Cell& cell) {
+      for (int32_t q = grid.Head(cell); q >= 0; q = next[static_cast<size_t>(q)]) {
+        if (best >= 0 && q >= best) continue;
+        const HostVector& o = points[keptIndex[static_cast<size_t>(q)]];
+        const double dx = o.x - p.x, dy = o.y - p.y, dz = o.z - p.z;
+        if (dx * dx + dy * dy + dz * dz <= limit) best = q;
+      }
+    });
     if (best >= 0) {
       rep[i] = keptIndex[static_cast<size_t>(best)];
     } else {
       const auto number = static_cast<int32_t>(keptIndex.size());
       keptIndex.push_back(i);
-      next.push_back(grid.Push(home, number));
+      next.push_back(grid.Push(reaches[j].home, number));
     }
   }
 }
