@@ -34,12 +34,32 @@ uint64_t PositionHash(const HostVector& p) {
   return Mix(Bits(p.x) ^ Mix(Bits(p.y) ^ Mix(Bits(p.z) + 0x9e3779b97f4a7c15ull)));
 }
 
+// The bounding box of the distinct positions and their number, taken while
+// they are found, when each is in the cache anyway.
+struct Bounds {
+  double lo[3] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                  std::numeric_limits<double>::max()};
+  double hi[3] = {-lo[0], -lo[1], -lo[2]};
+  double largest = 0.0;  // of the coordinates' magnitudes
+  size_t count = 0;
+
+  void Add(const HostVector& p) {
+    const double c[3] = {p.x, p.y, p.z};
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = std::min(lo[k], c[k]);
+      hi[k] = std::max(hi[k], c[k]);
+      largest = std::max(largest, std::fabs(c[k]));
+    }
+    ++count;
+  }
+};
+
 // first[i]: the lowest index whose point lies at exactly the position of i.
 // One hash table over the distinct positions, which are far fewer than the
 // points where corners are stored apart (an STL has about one in six), so it
 // stays small enough for the cache; a point is compared only with points of
 // the same 64-bit hash, mostly its own earlier copies, read moments before.
-std::vector<uint32_t> FirstAtSamePosition(const std::vector<HostVector>& points) {
+std::vector<uint32_t> FirstAtSamePosition(const std::vector<HostVector>& points, Bounds& distinct) {
   struct Slot {
     uint32_t tag;    // the hash's upper half: most unequal positions differ here
     uint32_t index;  // empty: no point
@@ -85,6 +105,7 @@ std::vector<uint32_t> FirstAtSamePosition(const std::vector<HostVector>& points)
     }
     if (table[s].index == empty) {
       table[s] = Slot{tag, i};
+      distinct.Add(points[i]);
       ++used;
     }
     first[i] = table[s].index;
@@ -167,24 +188,14 @@ class Grid {
 // the distance from every face of their cell) need their own cell only. Up to
 // 64 times the distance where the points are sparse enough; and large enough
 // that cell numbers stay far inside 64 bits.
-double CellSize(const std::vector<HostVector>& points, const std::vector<uint32_t>& kept, double distance) {
-  double lo[3] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
-                  std::numeric_limits<double>::max()};
-  double hi[3] = {-lo[0], -lo[1], -lo[2]};
-  double largest = 0.0;
-  for (const uint32_t i : kept) {
-    const double c[3] = {points[i].x, points[i].y, points[i].z};
-    for (int k = 0; k < 3; ++k) {
-      lo[k] = std::min(lo[k], c[k]);
-      hi[k] = std::max(hi[k], c[k]);
-      largest = std::max(largest, std::fabs(c[k]));
-    }
-  }
+double CellSize(const Bounds& bounds, double distance) {
+  const double* lo = bounds.lo;
+  const double* hi = bounds.hi;
   const double diagonal = std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
                                     (hi[2] - lo[2]) * (hi[2] - lo[2]));
-  const double spacing = diagonal / std::sqrt(static_cast<double>(std::max<size_t>(kept.size(), 1)));
+  const double spacing = diagonal / std::sqrt(static_cast<double>(std::max<size_t>(bounds.count, 1)));
   double cell = std::clamp(spacing / 4.0, 2.0 * distance, 64.0 * distance);
-  return std::max(cell, largest / 1e15);
+  return std::max(cell, bounds.largest / 1e15);
 }
 
 // The cells a point's neighbourhood reaches: its own, and per axis the next
@@ -192,13 +203,11 @@ double CellSize(const std::vector<HostVector>& points, const std::vector<uint32_
 // k, bit 2k + 1: above).
 struct Reach {
   Grid::Cell home;
-  uint64_t key;  // the home cell's
   uint8_t sides = 0;
 };
 
 Reach ReachOf(const Grid& grid, const HostVector& p, double reach) {
-  Reach r{grid.CellOf(p), 0};
-  r.key = Grid::Key(r.home);
+  Reach r{grid.CellOf(p)};
   const double h = grid.CellSize();
   const double c[3] = {p.x, p.y, p.z};
   const int64_t home[3] = {r.home.x, r.home.y, r.home.z};
@@ -227,58 +236,86 @@ void ForEachCell(const Reach& r, F&& f) {
         f(Grid::Cell{r.home.x + offsets[0][a], r.home.y + offsets[1][b], r.home.z + offsets[2][d]});
 }
 
-// Which points could meet another at all: a point is "alone" when no other
-// point lives in its home cell or looks into it, and no other point lives in
-// the cells it looks into. Then the search below would find nothing for it
-// and it for nobody, so it is kept without it; for most meshes, whose
-// distinct points lie far apart against the distance, that skips nearly
-// every grid lookup, each a cache miss. Cells are told apart by hash buckets
-// in a table of bytes several times the points' number, small enough for the
-// cache: two cells in one bucket only make more points candidates.
-std::vector<bool> Candidates(const std::vector<Reach>& reaches) {
-  constexpr uint8_t once = 1, busy = 2;  // busy: a second point lives in the cell, or one looks into it
-  size_t size = 1024;
-  while (size < 8 * reaches.size()) size *= 2;
-  std::vector<uint8_t> marks(size, 0);
-  // The home cells' keys come ready and the loops do little else, so that
-  // the processor overlaps the waits for their marks.
-  const auto mark = [&](uint64_t key) -> uint8_t& { return marks[key & (size - 1)]; };
-  const auto others = [](const Reach& r, auto&& f) {
-    if (r.sides == 0) return;
-    bool home = true;
-    ForEachCell(r, [&](const Grid::Cell& c) {
-      if (!home) f(Grid::Key(c));
-      home = false;
-    });
-  };
-  for (const Reach& r : reaches) {
-    uint8_t& m = mark(r.key);
-    m |= (m & once) ? busy : once;
-    others(r, [&](uint64_t key) { mark(key) |= busy; });
+// Two bits per hash bucket of cells: "once", a point lives in a cell of the
+// bucket, and "busy", a second one does or one looks into such a cell. Two
+// cells in one bucket only make more points candidates. Eight buckets per
+// point keep that rare, and at two bits the table stays small enough for the
+// cache (and a fresh process has few pages to map).
+class CellMarks {
+ public:
+  static constexpr uint64_t once = 1, busy = 2;
+
+  explicit CellMarks(size_t points) {
+    size_t size = 1024;
+    while (size < 8 * points) size *= 2;
+    words_.assign(size / 32, 0);
+    mask_ = size - 1;
   }
-  std::vector<bool> candidate(reaches.size());
-  for (size_t j = 0; j < reaches.size(); ++j) {
-    bool met = mark(reaches[j].key) & busy;
-    others(reaches[j], [&](uint64_t key) { met = met || (mark(key) & once); });
-    candidate[j] = met;
+  uint64_t Get(uint64_t key) const {
+    const size_t b = key & mask_;
+    return words_[b / 32] >> (2 * (b % 32)) & 3;
   }
-  return candidate;
-}
+  void Set(uint64_t key, uint64_t bits) {
+    const size_t b = key & mask_;
+    words_[b / 32] |= bits << (2 * (b % 32));
+  }
+
+ private:
+  std::vector<uint64_t> words_;
+  size_t mask_ = 0;
+};
 
 // rep[i]: the kept point that point i joins, for points that are the first at
 // their position (rep[i] == i on entry); taken in index order.
-void JoinWithinDistance(const std::vector<HostVector>& points, double distance, std::vector<uint32_t>& rep) {
+//
+// Most distinct points of a mesh lie far apart against the distance. A point
+// is "alone" when no other point lives in its home cell or looks into it,
+// and no other point lives in the cells it looks into: then the grid search
+// would find nothing for it and it for nobody, so it is kept without the
+// grid. Only the other points, the candidates, go through the grid, whose
+// lookups are cache misses each. The two passes that find the candidates use
+// the home cells' keys, taken once, and do little else, so that the
+// processor overlaps the waits for their marks.
+void JoinWithinDistance(const std::vector<HostVector>& points, const Bounds& bounds, double distance,
+                        std::vector<uint32_t>& rep) {
   std::vector<uint32_t> distinct;
+  distinct.reserve(bounds.count);
   for (uint32_t i = 0; i < rep.size(); ++i)
     if (rep[i] == i) distinct.push_back(i);
   const double reach = distance * (1.0 + 1e-9);  // decides which cells to look in, never whether points join
   const double limit = distance * distance;
-  const Grid cells(0, CellSize(points, distinct, distance));
-  std::vector<Reach> reaches(distinct.size());
-  for (size_t j = 0; j < distinct.size(); ++j) reaches[j] = ReachOf(cells, points[distinct[j]], reach);
-  const std::vector<bool> candidate = Candidates(reaches);
+  const Grid cells(0, CellSize(bounds, distance));
+  const auto reachOf = [&](size_t j) { return ReachOf(cells, points[distinct[j]], reach); };
+  std::vector<uint64_t> keys(distinct.size());
+  std::vector<uint8_t> sides(distinct.size());
+  for (size_t j = 0; j < distinct.size(); ++j) {
+    const Reach r = reachOf(j);
+    keys[j] = Grid::Key(r.home);
+    sides[j] = r.sides;
+  }
+  // Calls f(key) for each cell but the home cell that point j looks into.
+  const auto others = [&](size_t j, auto&& f) {
+    if (sides[j] == 0) return;
+    bool home = true;
+    ForEachCell(reachOf(j), [&](const Grid::Cell& c) {
+      if (!home) f(Grid::Key(c));
+      home = false;
+    });
+  };
+  CellMarks marks(distinct.size());
+  for (size_t j = 0; j < distinct.size(); ++j) {
+    marks.Set(keys[j], marks.Get(keys[j]) & CellMarks::once ? CellMarks::busy : CellMarks::once);
+    others(j, [&](uint64_t key) { marks.Set(key, CellMarks::busy); });
+  }
+  std::vector<bool> candidate(distinct.size());
   size_t candidates = 0;
-  for (size_t j = 0; j < distinct.size(); ++j) candidates += candidate[j];
+  for (size_t j = 0; j < distinct.size(); ++j) {
+    bool met = marks.Get(keys[j]) & CellMarks::busy;
+    others(j, [&](uint64_t key) { met = met || (marks.Get(key) & CellMarks::once); });
+    candidate[j] = met;
+    candidates += met;
+  }
+
   Grid grid(candidates, cells.CellSize());
   // Kept candidates by the number they were kept under, with their lists.
   std::vector<uint32_t> keptIndex;
@@ -289,8 +326,9 @@ void JoinWithinDistance(const std::vector<HostVector>& points, double distance, 
     if (!candidate[j]) continue;  // kept: rep[i] == i already
     const uint32_t i = distinct[j];
     const HostVector& p = points[i];
+    const Reach r = reachOf(j);
     int32_t best = -1;  // kept points are numbered in index order: the lowest number is the first
-    ForEachCell(reaches[j], [&](const Grid::Cell& cell) {
+    ForEachCell(r, [&](const Grid::Cell& cell) {
       for (int32_t q = grid.Head(cell); q >= 0; q = next[static_cast<size_t>(q)]) {
         if (best >= 0 && q >= best) continue;
         const HostVector& o = points[keptIndex[static_cast<size_t>(q)]];
@@ -303,7 +341,7 @@ void JoinWithinDistance(const std::vector<HostVector>& points, double distance, 
     } else {
       const auto number = static_cast<int32_t>(keptIndex.size());
       keptIndex.push_back(i);
-      next.push_back(grid.Push(reaches[j].home, number));
+      next.push_back(grid.Push(r.home, number));
     }
   }
 }
@@ -325,8 +363,9 @@ WeldResult Weld(PolygonMesh& mesh, double distance) {
   WeldResult result;
   result.distance = distance;
   result.pointsBefore = mesh.points.size();
-  std::vector<uint32_t> rep = FirstAtSamePosition(mesh.points);
-  if (distance > 0.0) JoinWithinDistance(mesh.points, distance, rep);
+  Bounds bounds;
+  std::vector<uint32_t> rep = FirstAtSamePosition(mesh.points, bounds);
+  if (distance > 0.0) JoinWithinDistance(mesh.points, bounds, distance, rep);
   // In index order, a kept point (rep[i] == i) gets the next new number and
   // any other point the number its representative, an earlier point, got.
   uint32_t kept = 0;
