@@ -265,8 +265,9 @@ class CellMarks {
   size_t mask_ = 0;
 };
 
-// rep[i]: the kept point that point i joins, for points that are the first at
-// their position (rep[i] == i on entry); taken in index order.
+// join[j]: the earlier point that point j joins, or j where it is kept;
+// taken in index order. The points are all apart (welded at exact positions
+// already, and packed, so that these passes read them in a row).
 //
 // Most distinct points of a mesh lie far apart against the distance. A point
 // is "alone" when no other point lives in its home cell or looks into it,
@@ -276,19 +277,16 @@ class CellMarks {
 // lookups are cache misses each. The two passes that find the candidates use
 // the home cells' keys, taken once, and do little else, so that the
 // processor overlaps the waits for their marks.
-void JoinWithinDistance(const std::vector<HostVector>& points, const Bounds& bounds, double distance,
-                        std::vector<uint32_t>& rep) {
-  std::vector<uint32_t> distinct;
-  distinct.reserve(bounds.count);
-  for (uint32_t i = 0; i < rep.size(); ++i)
-    if (rep[i] == i) distinct.push_back(i);
+std::vector<uint32_t> JoinWithinDistance(const std::vector<HostVector>& points, const Bounds& bounds, double distance) {
+  std::vector<uint32_t> join(points.size());
+  for (uint32_t j = 0; j < join.size(); ++j) join[j] = j;
   const double reach = distance * (1.0 + 1e-9);  // decides which cells to look in, never whether points join
   const double limit = distance * distance;
   const Grid cells(0, CellSize(bounds, distance));
-  const auto reachOf = [&](size_t j) { return ReachOf(cells, points[distinct[j]], reach); };
-  std::vector<uint64_t> keys(distinct.size());
-  std::vector<uint8_t> sides(distinct.size());
-  for (size_t j = 0; j < distinct.size(); ++j) {
+  const auto reachOf = [&](size_t j) { return ReachOf(cells, points[j], reach); };
+  std::vector<uint64_t> keys(points.size());
+  std::vector<uint8_t> sides(points.size());
+  for (size_t j = 0; j < points.size(); ++j) {
     const Reach r = reachOf(j);
     keys[j] = Grid::Key(r.home);
     sides[j] = r.sides;
@@ -302,14 +300,14 @@ void JoinWithinDistance(const std::vector<HostVector>& points, const Bounds& bou
       home = false;
     });
   };
-  CellMarks marks(distinct.size());
-  for (size_t j = 0; j < distinct.size(); ++j) {
+  CellMarks marks(points.size());
+  for (size_t j = 0; j < points.size(); ++j) {
     marks.Set(keys[j], marks.Get(keys[j]) & CellMarks::once ? CellMarks::busy : CellMarks::once);
     others(j, [&](uint64_t key) { marks.Set(key, CellMarks::busy); });
   }
-  std::vector<bool> candidate(distinct.size());
+  std::vector<bool> candidate(points.size());
   size_t candidates = 0;
-  for (size_t j = 0; j < distinct.size(); ++j) {
+  for (size_t j = 0; j < points.size(); ++j) {
     bool met = marks.Get(keys[j]) & CellMarks::busy;
     others(j, [&](uint64_t key) { met = met || (marks.Get(key) & CellMarks::once); });
     candidate[j] = met;
@@ -322,10 +320,9 @@ void JoinWithinDistance(const std::vector<HostVector>& points, const Bounds& bou
   std::vector<int32_t> next;
   keptIndex.reserve(candidates);
   next.reserve(candidates);
-  for (size_t j = 0; j < distinct.size(); ++j) {
-    if (!candidate[j]) continue;  // kept: rep[i] == i already
-    const uint32_t i = distinct[j];
-    const HostVector& p = points[i];
+  for (size_t j = 0; j < points.size(); ++j) {
+    if (!candidate[j]) continue;  // kept: join[j] == j already
+    const HostVector& p = points[j];
     const Reach r = reachOf(j);
     int32_t best = -1;  // kept points are numbered in index order: the lowest number is the first
     ForEachCell(r, [&](const Grid::Cell& cell) {
@@ -337,13 +334,31 @@ void JoinWithinDistance(const std::vector<HostVector>& points, const Bounds& bou
       }
     });
     if (best >= 0) {
-      rep[i] = keptIndex[static_cast<size_t>(best)];
+      join[j] = keptIndex[static_cast<size_t>(best)];
     } else {
       const auto number = static_cast<int32_t>(keptIndex.size());
-      keptIndex.push_back(i);
+      keptIndex.push_back(static_cast<uint32_t>(j));
       next.push_back(grid.Push(r.home, number));
     }
   }
+  return join;
+}
+
+// In index order, a kept point (rep[i] == i) gets the next new number and
+// its place in `points`, and any other point the number its representative,
+// an earlier point, got. Returns the number of points kept.
+uint32_t Pack(std::vector<HostVector>& points, std::vector<uint32_t>& rep) {
+  uint32_t kept = 0;
+  for (size_t i = 0; i < rep.size(); ++i) {
+    if (rep[i] == i) {
+      points[kept] = points[i];
+      rep[i] = kept++;
+    } else {
+      rep[i] = rep[rep[i]];
+    }
+  }
+  points.resize(kept);
+  return kept;
 }
 
 }  // namespace
@@ -365,19 +380,12 @@ WeldResult Weld(PolygonMesh& mesh, double distance) {
   result.pointsBefore = mesh.points.size();
   Bounds bounds;
   std::vector<uint32_t> rep = FirstAtSamePosition(mesh.points, bounds);
-  if (distance > 0.0) JoinWithinDistance(mesh.points, bounds, distance, rep);
-  // In index order, a kept point (rep[i] == i) gets the next new number and
-  // any other point the number its representative, an earlier point, got.
-  uint32_t kept = 0;
-  for (size_t i = 0; i < rep.size(); ++i) {
-    if (rep[i] == i) {
-      mesh.points[kept] = mesh.points[i];
-      rep[i] = kept++;
-    } else {
-      rep[i] = rep[rep[i]];
-    }
+  uint32_t kept = Pack(mesh.points, rep);
+  if (distance > 0.0) {
+    std::vector<uint32_t> join = JoinWithinDistance(mesh.points, bounds, distance);
+    kept = Pack(mesh.points, join);
+    for (uint32_t& r : rep) r = join[r];
   }
-  mesh.points.resize(kept);
   result.pointsAfter = kept;
 
   size_t out = 0;
