@@ -344,6 +344,9 @@ Numbers JoinWithinDistance(const std::vector<HostVector>& points, const Bounds& 
     marks.Set(keys[j], marks.Get(keys[j]) & CellMarks::once ? CellMarks::busy : CellMarks::once);
     others(j, [&](uint64_t key) { marks.Set(key, CellMarks::busy); });
   }
+  // Two points within the distance each look into the other's cell, so the
+  // "busy" mark alone would find both; the second test keeps the rule
+  // one-sided, as the search is, wherever rounding at a face might differ.
   std::vector<bool> candidate(points.size());
   size_t candidates = 0;
   for (size_t j = 0; j < points.size(); ++j) {
