@@ -170,10 +170,7 @@ class Grid {
     int64_t x, y, z;
   };
 
-  Cell CellOf(const HostVector& p) const {
-    return {static_cast<int64_t>(std::floor(p.x / cell_)), static_cast<int64_t>(std::floor(p.y / cell_)),
-            static_cast<int64_t>(std::floor(p.z / cell_))};
-  }
+  Cell CellOf(const HostVector& p) const { return {Floor(p.x / cell_), Floor(p.y / cell_), Floor(p.z / cell_)}; }
 
   // Head of the cell's list, -1 when empty.
   int32_t Head(const Cell& c) const {
@@ -205,6 +202,13 @@ class Grid {
   }
 
   double CellSize() const { return cell_; }
+
+  // std::floor, without the library call it is on the baseline instruction
+  // set; the cell sizes keep v far inside 64 bits.
+  static int64_t Floor(double v) {
+    const auto i = static_cast<int64_t>(v);  // toward zero
+    return static_cast<double>(i) > v ? i - 1 : i;
+  }
 
   static uint64_t Key(const Cell& c) {
     return Mix(static_cast<uint64_t>(c.x) * 0x9e3779b97f4a7c15ull ^
