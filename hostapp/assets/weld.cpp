@@ -51,7 +51,7 @@ using LargeVector = std::vector<T, LargePages<T>>;
 using Numbers = LargeVector<uint32_t>;  // a number per point
 
 uint64_t Bits(double v) {
-  if (v == 0.0) v = 0.0;  // -0 and +0 are one position
+  v += 0.0;  // -0 and +0 are one position (-0 + 0 is +0; any other value stays as it is)
   uint64_t bits = 0;
   std::memcpy(&bits, &v, sizeof bits);
   return bits;
@@ -69,7 +69,8 @@ bool Same(const HostVector& a, const HostVector& b) {
   return a.x == b.x && a.y == b.y && a.z == b.z;
 }
 
-uint64_t PositionHash(const HostVector& p) {
+// Inlined: taken three million times for a million triangles.
+inline __attribute__((always_inline)) uint64_t PositionHash(const HostVector& p) {
   return Mix(Bits(p.x) ^ Mix(Bits(p.y) ^ Mix(Bits(p.z) + 0x9e3779b97f4a7c15ull)));
 }
 
