@@ -1,7 +1,6 @@
 #include "hostapp/assets/weld.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -326,7 +325,7 @@ Numbers JoinWithinDistance(const std::vector<HostVector>& points, const Bounds& 
   for (uint32_t j = 0; j < join.size(); ++j) join[j] = j;
   const double reach = distance * (1.0 + 1e-9);  // decides which cells to look in, never whether points join
   const double limit = distance * distance;
-  const Grid cells(0, CellSize(bounds, distance));
+  const Grid cells(0, CellSize(bounds, distance));  // for its cell numbers only
   const auto reachOf = [&](size_t j) { return ReachOf(cells, points[j], reach); };
   std::vector<uint64_t> keys(points.size());
   std::vector<uint8_t> sides(points.size());
