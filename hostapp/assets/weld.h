@@ -35,8 +35,10 @@ struct WeldResult {
 // (c == d); a polygon left with fewer than three distinct corners, or a quad
 // folded onto itself (a b a c), is dropped. Coordinates must be finite.
 //
-// Cost: one hash table of exact positions over all points, then a hash grid
-// over the distinct positions only; no pairwise scan.
+// Cost: one hash table of exact positions over all points, then, over the
+// distinct positions only, a table of cell marks that finds the few points
+// with another point near enough to matter, and a hash grid over those; no
+// pairwise scan.
 WeldResult Weld(PolygonMesh& mesh, double distance);
 
 }  // namespace tess::assets

@@ -2,6 +2,7 @@
 // it was.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "hostapp/assets/weld.h"
@@ -101,7 +102,8 @@ TEST(Weld, AQuadThatLosesACornerBecomesATriangleAndCollapsedPolygonsAreDropped) 
 }
 
 // The grid must find every pair within the distance wherever the cell faces
-// fall: compared with the pairwise rule on clouds of close clusters.
+// fall: compared with the pairwise rule on clouds of close clusters, between
+// lone points that the grid is spared (and that must still be kept in order).
 TEST(Weld, TheGridAgreesWithThePairwiseRule) {
   std::mt19937 random(11);
   std::uniform_real_distribution<double> unit(-1, 1);
@@ -112,6 +114,12 @@ TEST(Weld, TheGridAgreesWithThePairwiseRule) {
       for (int k = 0; k < 4; ++k)
         mesh.points.push_back({centre.x + unit(random) * distance, centre.y + unit(random) * distance,
                                centre.z + unit(random) * distance});
+      // A lone point, and a pair just within the distance, often across a cell face.
+      mesh.points.push_back({unit(random) * 3, unit(random) * 3, unit(random) * 3});
+      const HostVector first{unit(random) * 3, unit(random) * 3, unit(random) * 3};
+      const double step = 0.9 * distance / std::sqrt(3.0);
+      mesh.points.push_back(first);
+      mesh.points.push_back({first.x + step, first.y - step, first.z + step});
     }
     // The pairwise rule: in order, join the first earlier kept point within the distance.
     std::vector<size_t> kept;
