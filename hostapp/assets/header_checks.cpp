@@ -253,7 +253,7 @@ std::string CheckColladaIndices(const std::string& path) {
   std::vector<char> chunk(1 << 20);
   while (in) {
     in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    const std::string why = scan.Feed(chunk.data(), static_cast<size_t>(in.gcount()));
+    std::string why = scan.Feed(chunk.data(), static_cast<size_t>(in.gcount()));
     if (!why.empty()) return why;
   }
   return {};

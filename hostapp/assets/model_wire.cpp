@@ -249,7 +249,7 @@ std::string ParseModel(Reader& in, const char* file, size_t size, Model& model) 
     model.nodes[i].parent = r.parent;
     model.nodes[i].end = r.end;
   }
-  const std::string tree = CheckTree(records);
+  std::string tree = CheckTree(records);
   if (!tree.empty()) return tree;
   for (size_t i = 0; i < records.size(); ++i) {
     MeshView& view = model.nodes[i].view;
