@@ -7,12 +7,9 @@
 #include <system_error>
 #include <thread>
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include "hostapp/render/camera.h"
 #include "hostapp/render/out_of_memory.h"
+#include "hostapp/render/worker_pool.h"
 #include "hostapp/assets/vec.h"
 
 namespace tess::render {
@@ -96,14 +93,10 @@ struct WorkerCounts {
   uint64_t shaded = 0, camera = 0, shadow = 0, traces = 0;
 };
 
-// Linux keeps a nice value per thread, so this lowers only the calling worker.
-void RunInBackground() {
-  const auto thread = static_cast<id_t>(syscall(SYS_gettid));
-  setpriority(PRIO_PROCESS, thread, 10);  // failing leaves the normal priority, which is fine
-}
-
+// A pool's workers set their priority once, as they start.
 void Work(Job& job, int32_t threadIndex, WorkerCounts& counts) {
-  if (job.settings.control != nullptr && job.settings.control->background) RunInBackground();
+  if (job.settings.pool == nullptr && job.settings.control != nullptr && job.settings.control->background)
+    LowerThreadPriority();
   SampleShader shader(job.context, threadIndex);
   EmbreeTracer::TakeThreadCount();
   for (int tile = job.next.fetch_add(1); tile < job.tiles && !Cancelled(job); tile = job.next.fetch_add(1)) {
@@ -158,28 +151,43 @@ Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) 
   }
 
   const auto start = std::chrono::steady_clock::now();
-  std::vector<WorkerCounts> counts(static_cast<size_t>(settings.threads));
-  std::vector<std::thread> workers;
-  for (int i = 0; i < settings.threads; ++i) {
-    try {
-      workers.emplace_back(Work, std::ref(job), i, std::ref(counts[static_cast<size_t>(i)]));
-    } catch (const std::system_error&) {
-      break;  // the threads that did start take every tile between them
+  const auto showProgress = [&] {
+    while (settings.progress && job.done.load() < job.tiles && !Cancelled(job)) {
+      ShowProgress(job.done.load(), job.tiles);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+  };
+  std::vector<WorkerCounts> counts;
+  int started = 0;
+  if (settings.pool != nullptr) {
+    started = settings.pool->Threads();
+    counts.resize(static_cast<size_t>(std::max(started, 1)));
+    settings.pool->Start([&](int index) { Work(job, index, counts[static_cast<size_t>(index)]); });
+    showProgress();
+    settings.pool->Wait();
+  } else {
+    counts.resize(static_cast<size_t>(std::max(settings.threads, 1)));
+    std::vector<std::thread> workers;
+    workers.reserve(counts.size());
+    for (int i = 0; i < settings.threads; ++i) {
+      try {
+        workers.emplace_back(Work, std::ref(job), i, std::ref(counts[static_cast<size_t>(i)]));
+      } catch (const std::system_error&) {
+        break;  // the threads that did start take every tile between them
+      }
+    }
+    if (workers.empty()) Work(job, 0, counts[0]);
+    showProgress();
+    for (std::thread& w : workers) w.join();
+    started = static_cast<int>(workers.size());
   }
-  if (workers.empty()) Work(job, 0, counts[0]);
-  while (settings.progress && job.done.load() < job.tiles && !Cancelled(job)) {
-    ShowProgress(job.done.load(), job.tiles);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  for (std::thread& w : workers) w.join();
   if (settings.progress) {
     ShowProgress(job.tiles, job.tiles);
     std::fputc('\n', stderr);
   }
   frame.cancelled = Cancelled(job) && job.done.load() < job.tiles;
   frame.stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  frame.stats.threadsStarted = static_cast<int>(std::max<size_t>(workers.size(), 1));
+  frame.stats.threadsStarted = std::max(started, 1);
   for (const WorkerCounts& c : counts) {
     frame.stats.shadedSamples += c.shaded;
     frame.stats.cameraRays += c.camera;

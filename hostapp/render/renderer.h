@@ -13,6 +13,8 @@
 
 namespace tess::render {
 
+class WorkerPool;
+
 constexpr int maxThreads = 1024;
 
 // Lets another thread stop a render early and watch it advance. A stopped
@@ -30,7 +32,10 @@ struct RenderSettings {
   int width = 640;
   int height = 480;
   int samples = 4;
-  int threads = 1;        // render thread indices 0 .. threads - 1
+  int threads = 1;  // render thread indices 0 .. threads - 1
+  // Renders on these workers, whose count then sets the render thread
+  // indices, instead of threads started for this frame alone.
+  WorkerPool* pool = nullptr;
   bool progress = false;  // a bar on stderr
   // Outputs beside the colour, each filled only when asked for.
   bool normals = false;   // Frame::normals

@@ -40,7 +40,8 @@ RenderSession::RenderSession(const render::Scene& scene, int threadCount, Listen
     : document(scene),
       threads(std::max(1, threadCount)),
       listener(std::move(l)),
-      adjacencyBuildsBefore(host::AdjacencyBuilds()) {
+      adjacencyBuildsBefore(host::AdjacencyBuilds()),
+      pool(threads, true) {
   world = render::RenderWorld::Build(document, &buildError);
   control.background = true;
   driver = std::thread(&RenderSession::Loop, this);
@@ -192,10 +193,16 @@ bool RenderSession::Prepare(const Request& job) {
 bool RenderSession::RunPass(const Request& job, const std::vector<PassPlan>& passes, int index,
                             std::shared_ptr<const render::Image>& sum) {
   const PassPlan& plan = passes[static_cast<size_t>(index)];
+  std::string injected;
   {
     std::lock_guard<std::mutex> lock(mutex);
-    if (!fault.empty()) throw std::runtime_error(std::exchange(fault, {}));
+    injected = std::exchange(fault, {});
   }
+  // Thrown where a shader's exception would come from: a render thread.
+  if (!injected.empty())
+    pool.Run([&](int threadIndex) {
+      if (threadIndex == 0) throw std::runtime_error(injected);
+    });
   render::RenderSettings settings;
   settings.width = plan.width;
   settings.height = plan.height;
@@ -204,6 +211,7 @@ bool RenderSession::RunPass(const Request& job, const std::vector<PassPlan>& pas
   settings.sampleEnd = plan.sampleEnd;
   settings.previous = plan.Adds() ? sum.get() : nullptr;
   settings.threads = threads;
+  settings.pool = &pool;
   settings.control = &control;
   control.tilesDone = 0;  // before the pass number, so progress never shows the last pass's count
   runningPass = index;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "hostapp/render/pipeline.h"
+#include "hostapp/render/worker_pool.h"
 #include "hostapp/web/pass_store.h"
 
 namespace tess::web {
@@ -75,7 +76,7 @@ class RenderSession {
   uint64_t Preparations() const { return preparations.load(); }
   uint64_t AdjacencyBuilds() const;
 
-  // For tests: the next pass throws this message on the render thread.
+  // For tests: the next pass throws this message on a render thread.
   void InjectFault(const std::string& message);
 
  private:
@@ -99,6 +100,8 @@ class RenderSession {
   const Listener listener;
   const uint64_t adjacencyBuildsBefore;
   std::unique_ptr<const render::RenderWorld> world;
+  // Every pass renders on these threads: a pass starts and ends none.
+  render::WorkerPool pool;
   std::string buildError;
   PassStore store;
 

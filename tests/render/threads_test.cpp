@@ -4,7 +4,9 @@
 // ThreadSanitizer these are the checks that the module's per-thread slots
 // share nothing.
 #include <cmath>
+#include <cstring>
 
+#include "hostapp/render/worker_pool.h"
 #include "tests/render/render_fixture.h"
 
 namespace tess::test {
@@ -48,6 +50,49 @@ TEST_F(RenderTest, RaySamplingRendersOnManyThreads) {
     for (size_t i = 0; i < one.rgb.size(); ++i) far += std::abs(int(one.rgb[i]) - int(many.rgb[i])) > 48;
     EXPECT_LT(far, one.rgb.size() / 50) << threads << " threads";
   }
+}
+
+// The frame and its counts on `pool`, several times over the same workers,
+// against a frame rendered on threads of its own with `threads`.
+void ExpectPooledFramesMatch(const render::Scene& scene, int threads, render::WorkerPool& pool) {
+  render::RenderSettings s;
+  s.width = scene.image.width;
+  s.height = scene.image.height;
+  s.samples = scene.image.samples;
+  s.threads = threads;
+  const render::RenderOutcome own = render::RenderScene(scene, s);
+  ASSERT_EQ(own.error, "");
+  s.pool = &pool;
+  for (int frame = 0; frame < 3; ++frame) {
+    const render::RenderOutcome pooled = render::RenderScene(scene, s);
+    ASSERT_EQ(pooled.error, "");
+    const auto& pixels = pooled.frame.color.pixels;
+    ASSERT_EQ(pixels.size(), own.frame.color.pixels.size());
+    EXPECT_EQ(std::memcmp(pixels.data(), own.frame.color.pixels.data(), pixels.size() * sizeof pixels[0]), 0)
+        << "frame " << frame << " differs from the frame on its own threads";
+    // Each frame counts its own rays alone, however many came before.
+    const render::RenderStats &a = own.frame.stats, &b = pooled.frame.stats;
+    EXPECT_EQ(b.threadsStarted, pool.Threads());
+    EXPECT_EQ(b.shadedSamples, a.shadedSamples);
+    EXPECT_EQ(b.cameraRays, a.cameraRays);
+    EXPECT_EQ(b.shadowRays, a.shadowRays);
+    EXPECT_EQ(b.shaderTraces, a.shaderTraces);
+  }
+}
+
+TEST_F(RenderTest, FramesOnAWorkerPoolMatchFramesOnTheirOwnThreads) {
+  render::WorkerPool three(3, false);
+  ExpectPooledFramesMatch(Read(threadScene), 4, three);
+  // Ray sampling's patterns follow the thread layout: one thread has one.
+  render::WorkerPool one(1, false);
+  const render::Scene& sampling = Read(samplingScene);
+  ExpectPooledFramesMatch(sampling, 1, one);
+  render::RenderSettings s;
+  s.width = 8;
+  s.height = 8;
+  s.samples = 1;
+  s.pool = &one;
+  EXPECT_GT(render::RenderScene(sampling, s).frame.stats.shaderTraces, 0u);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // more, edits made between random stops, view changes and cancellations show
 // in the next generation, whose last pass is the image a plain render of the
 // same scene gives; an exception on the render thread becomes an error and
-// the session goes on. ThreadSanitizer runs these.
+// the session goes on; every pass renders on the threads the session started
+// once. ThreadSanitizer runs these.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -16,11 +17,13 @@
 #include "hostapp/render/image.h"
 #include "hostapp/render/module_host.h"
 #include "hostapp/render/pipeline.h"
+#include "hostapp/render/worker_pool.h"
 #include "hostapp/scene/demo_scene.h"
 #include "hostapp/scene/scene_reader.h"
 #include "hostapp/scene/shader_reader.h"
 #include "hostapp/services/services.h"
 #include "hostapp/web/render_session.h"
+#include "tests/live_threads.h"
 
 namespace tess::test {
 namespace {
@@ -69,6 +72,7 @@ class RenderSessionTest : public ::testing::Test {
     }
     EXPECT_EQ(pass.index, continues ? passes.back().index + 1 : 0);
     passes.push_back(pass);
+    liveThreads.push_back(LiveThreads());
     arrived.notify_all();
   }
 
@@ -120,6 +124,7 @@ class RenderSessionTest : public ::testing::Test {
   std::mutex mutex;
   std::condition_variable arrived;
   std::vector<Pass> passes;
+  std::vector<size_t> liveThreads;  // as each pass arrived
   std::vector<std::pair<uint64_t, std::string>> errors;
 };
 
@@ -193,6 +198,21 @@ TEST_F(RenderSessionTest, AnExceptionOnTheRenderThreadIsAnErrorAndTheSessionGoes
   EXPECT_TRUE(next.Final());
   // The failed generation's shaders were released: the next prepared them again.
   EXPECT_EQ(session->Preparations(), 2u);
+}
+
+TEST_F(RenderSessionTest, EveryPassRendersOnTheThreadsTheSessionStarted) {
+  const uint64_t started = render::WorkerPool::ThreadsStarted();
+  const size_t live = LiveThreads();
+  for (int i = 0; i < 6; ++i) {
+    FinalPass(session->SetView(width + i, height));
+    FinalPass(session->Edit([&] { SetRadius(0.1 + 0.02 * i); }));
+  }
+  session->Pause();
+  EXPECT_EQ(render::WorkerPool::ThreadsStarted(), started);
+  EXPECT_EQ(LiveThreads(), live);
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_GE(passes.size(), 12u * 4u);
+  for (size_t i = 0; i < liveThreads.size(); ++i) EXPECT_EQ(liveThreads[i], live) << "pass " << i;
 }
 
 TEST_F(RenderSessionTest, KeepsTheRecentPassesAndTellsWhichRuns) {
