@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -24,8 +24,6 @@
 #include "hostapp/assets/header_checks.h"
 #include "hostapp/assets/import_cache.h"
 #include "hostapp/assets/model_wire.h"
-
-extern char** environ;
 
 namespace tess::assets {
 namespace {
@@ -170,6 +168,7 @@ pid_t Spawn(const std::string& path, std::optional<UpAxis> up, const std::string
                   const_cast<char*>(path.c_str()),     nullptr};
   std::vector<std::string> env = ReaderEnvironment();
   std::vector<char*> envp;
+  envp.reserve(env.size() + 1);
   for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);
   pid_t pid = -1;

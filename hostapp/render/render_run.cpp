@@ -199,7 +199,7 @@ std::string RenderWithModule(const RenderRequest& r, std::ostream& out, std::ost
   if (!outcome.error.empty()) return outcome.error;
 
   start = Clock::now();
-  const std::string error = WriteImages(r, outcome.frame, *read.scene);
+  std::string error = WriteImages(r, outcome.frame, *read.scene);
   phases.emplace_back("write images", Since(start));
   outcome.phases = phases;
   if (r.stats) {

@@ -109,9 +109,9 @@ TEST_F(Isolation, AVeryDeepChainOfNodesIsRead) {
   const size_t end = gltf.find(']', gltf.find("\"mesh\"", at)) + 1;
   const int depth = 20000;
   std::ostringstream nodes;
-  nodes << "\"nodes\": [";
-  for (int i = 0; i < depth - 1; ++i) nodes << "{\"name\": \"n" << i << "\", \"children\": [" << i + 1 << "]},";
-  nodes << "{\"name\": \"leaf\", \"mesh\": 0}]";
+  nodes << R"("nodes": [)";
+  for (int i = 0; i < depth - 1; ++i) nodes << R"({"name": "n)" << i << R"(", "children": [)" << i + 1 << "]},";
+  nodes << R"({"name": "leaf", "mesh": 0}])";
   gltf.replace(at, end - at, nodes.str());
   const fs::path deep = Write("deep.gltf", gltf);
   const HostRun run = Render(deep, "--print-scene '" + (folder / "made.json").string() + "'");

@@ -234,7 +234,7 @@ TEST(ModelWire, NodesThatMakeNoTreeAreMalformed) {
 TEST(ModelWire, CountsBeyondTheBytesAreMalformedWithoutAllocatingForThem) {
   std::string bytes = Wire({Viewed(TwoNodeModel()), {}});
   // The node count follows the frame, the skipped faces and the two times.
-  const size_t count = bytes.find("z up turned to y up") + 19 + 3 * 8;
+  const size_t count = bytes.find("z up turned to y up") + 19 + 3 * sizeof(double);
   const uint64_t huge = uint64_t{1} << 60;
   std::memcpy(&bytes[count], &huge, sizeof huge);
   EXPECT_NE(Parse(bytes).error.find("malformed (cut short)"), std::string::npos);

@@ -102,7 +102,7 @@ TEST_F(AtomicFile, ReplacesTheFileWholeKeepingItsPermissionsAndNothingBeside) {
 TEST_F(AtomicFile, AFullFileSystemKeepsTheOldFileAndLeavesNoTemporary) {
   const fs::path file = folder / "image.png";
   std::ofstream(file) << "old";
-  EXPECT_EQ(WriteUnderLimit(file.string(), std::string(64 * 1024, 'x'), 4096), "file too large");
+  EXPECT_EQ(WriteUnderLimit(file.string(), std::string(size_t{64} * 1024, 'x'), 4096), "file too large");
   EXPECT_EQ(Text(file), "old");
   EXPECT_EQ(Entries(), std::vector<std::string>{"image.png"});
   // Under the limit the same child writes it.
