@@ -120,7 +120,7 @@ Numbers FirstAtSamePosition(const std::vector<HostVector>& points, Bounds& disti
   // it: each lookup would wait for memory. So the hashes of the next points
   // are taken ahead and their slots fetched meanwhile, overlapping the waits.
   constexpr size_t ahead = 16;
-  uint64_t hashes[ahead];
+  uint64_t hashes[ahead] = {};
   for (size_t i = 0; i < ahead && i < points.size(); ++i) hashes[i] = PositionHash(points[i]);
   for (uint32_t i = 0; i < points.size(); ++i) {
     const uint64_t hash = hashes[i % ahead];

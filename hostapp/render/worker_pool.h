@@ -36,7 +36,7 @@ class WorkerPool {
 
   // Runs job(index) once on every worker; without workers, job(0) on the
   // caller's thread. One job at a time: Start throws while one runs.
-  void Start(Job job);
+  void Start(Job next);
   // Returns once every worker has finished the job, and then rethrows the
   // first exception a worker's call threw.
   void Wait();
