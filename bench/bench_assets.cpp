@@ -72,7 +72,8 @@ void IsolatedRead(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    const tess::assets::ModelResult r = tess::assets::ImportIsolated(stl, std::nullopt, reader, tess::assets::DefaultImportLimits());
+    const tess::assets::ModelResult r =
+        tess::assets::ImportIsolated(stl, std::nullopt, reader, tess::assets::DefaultImportLimits());
     if (r.model == nullptr) {
       state.SkipWithError(r.error.c_str());
       return;
