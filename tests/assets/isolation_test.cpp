@@ -28,7 +28,8 @@ class Isolation : public Sweep {
 
 TEST_F(Isolation, AReaderThatCrashesHangsOrAllocatesWithoutEndIsOneLine) {
   const fs::path stl = Write("cube.stl", Text(data + "/cube_binary.stl"));
-  ExpectExitOneWith(Render(stl, "", "TESSALINE_IMPORT_FAULT=crash"), stl.string() + ": the reader crashed (signal 11)");
+  // The signal itself is the reader's own (SIGSEGV, or SIGABRT from a sanitizer that caught the fault).
+  ExpectExitOneWith(Render(stl, "", "TESSALINE_IMPORT_FAULT=crash"), stl.string() + ": the reader crashed (signal ");
   ExpectExitOneWith(Render(stl, "--import-seconds 1", "TESSALINE_IMPORT_FAULT=hang"),
                     stl.string() + ": the reader took more than 1 s");
   ExpectExitOneWith(Render(stl, "--import-memory 256M", "TESSALINE_IMPORT_FAULT=allocate"),
@@ -43,7 +44,7 @@ TEST_F(Isolation, ServeWithAModelWhoseReaderCrashesStopsWithOneLine) {
   const fs::path stl = Write("cube.stl", Text(data + "/cube_binary.stl"));
   const HostRun run =
       Host("serve '" + stl.string() + "' --port 0 --listen 127.0.0.1 --stop-after 5", "TESSALINE_IMPORT_FAULT=crash");
-  ExpectExitOneWith(run, stl.string() + ": the reader crashed (signal 11)");
+  ExpectExitOneWith(run, stl.string() + ": the reader crashed (signal ");
   EXPECT_EQ(run.output.find("serving"), std::string::npos) << run.output;
 }
 
