@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "hostapp/web/api_error.h"
-#include "hostapp/web/utf8.h"
+#include "hostapp/assets/utf8.h"
 
 namespace tess::web {
 namespace {
@@ -68,7 +68,7 @@ std::string Dump(const Json& value) {
 void AnswerError(httplib::Response& res, int status, const std::string& message) {
   res.status = status;
   res.set_header("Cache-Control", "no-store");
-  res.set_content(Dump(Json{{"error", ValidUtf8(message)}}), "application/json");
+  res.set_content(Dump(Json{{"error", assets::ValidUtf8(message)}}), "application/json");
 }
 
 void Answer(httplib::Response& res, const std::function<Json()>& make) {

@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "hostapp/render/out_of_memory.h"
-#include "hostapp/web/utf8.h"
+#include "hostapp/assets/utf8.h"
 
 namespace tess::web {
 
@@ -172,7 +172,7 @@ void RenderSession::RunGeneration(const Request& job) {
   if (error.empty()) return;
   // What threw may have left the shaders half way: prepare them anew.
   prepared.reset();
-  if (listener.error) listener.error(job.generation, ValidUtf8(error));
+  if (listener.error) listener.error(job.generation, assets::ValidUtf8(error));
 }
 
 bool RenderSession::Prepare(const Request& job) {
@@ -182,7 +182,7 @@ bool RenderSession::Prepare(const Request& job) {
   const std::string error = shaders->Prepare(threads);
   ++preparations;
   if (!error.empty()) {
-    if (listener.error) listener.error(job.generation, ValidUtf8(error));
+    if (listener.error) listener.error(job.generation, assets::ValidUtf8(error));
     return false;
   }
   prepared = std::move(shaders);

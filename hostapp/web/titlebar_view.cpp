@@ -5,7 +5,7 @@
 #include "hostapp/services/services.h"
 #include "hostapp/services/console.h"
 #include "hostapp/web/api_error.h"
-#include "hostapp/web/utf8.h"
+#include "hostapp/assets/utf8.h"
 
 namespace tess::web {
 namespace {
@@ -89,10 +89,10 @@ render::Json TitleBarView::Pointer(host::PluginNode& node, int width, const std:
   panel->Wait(settleMilliseconds);
 
   render::Json answer = {{"redraw", Bar().Bytes() != before}};
-  if (!caused.messageBoxes.empty()) answer["messageBox"] = ValidUtf8(caused.messageBoxes.back());
+  if (!caused.messageBoxes.empty()) answer["messageBox"] = assets::ValidUtf8(caused.messageBoxes.back());
   for (const std::string& target : caused.opened) {
     if (IsWebAddress(target)) {
-      answer["open"] = ValidUtf8(target);
+      answer["open"] = assets::ValidUtf8(target);
     } else if (EndsWith(target, ".pdf")) {
       manual = target;
       answer["open"] = "/manual.pdf";

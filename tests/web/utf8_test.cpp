@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "hostapp/scene/json_access.h"
-#include "hostapp/web/utf8.h"
+#include "hostapp/assets/utf8.h"
 
 namespace tess::test {
 namespace {
 
-using web::ValidUtf8;
+using assets::ValidUtf8;
 
 const std::string replacement = "\xEF\xBF\xBD";
 
