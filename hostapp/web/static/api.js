@@ -43,10 +43,24 @@ function urlOf(path, params = {}) {
   return url.pathname + url.search;
 }
 
+// A refusal of our token means the server that gave it has gone: a restarted
+// server has a new one. Whoever shows that to the user listens here.
+const refusedListeners = [];
+export function onTokenRefused(listener) {
+  refusedListeners.push(listener);
+}
+
+function refusal(response, message) {
+  if (response.status === 403) refusedListeners.forEach((listener) => listener());
+  const error = new Error(message);
+  error.status = response.status;
+  return error;
+}
+
 async function answerOf(response) {
   const body = await response.json().catch(() => ({}));
   // The server words every refusal; its message is what the page shows.
-  if (!response.ok) throw new Error(body.error ?? `${response.status} ${response.statusText}`);
+  if (!response.ok) throw refusal(response, body.error ?? `${response.status} ${response.statusText}`);
   return body;
 }
 
@@ -58,13 +72,19 @@ export async function postJson(path, body) {
   const response = await fetch(urlOf(path), {
     method: 'POST',
     headers: { 'Content-Type': 'application/json', [tokenHeader]: token },
-    body: JSON.stringify(body),
+    body: body === undefined ? undefined : JSON.stringify(body),
   });
+  return answerOf(response);
+}
+
+// A body as it is (a file, FormData), with extra headers.
+export async function postBody(path, body, headers = {}) {
+  const response = await fetch(urlOf(path), { method: 'POST', headers: { ...headers, [tokenHeader]: token }, body });
   return answerOf(response);
 }
 
 export async function getBlob(path, params) {
   const response = await fetch(urlOf(path, params), { headers: { [tokenHeader]: token } });
-  if (!response.ok) throw new Error(`${path}: ${response.status} ${response.statusText}`);
+  if (!response.ok) throw refusal(response, `${path}: ${response.status} ${response.statusText}`);
   return response.blob();
 }

@@ -1,176 +1,185 @@
-// The preview page: the object list, each chosen object's material channels
-// with their shader panels, the render pane, Save, and the in-page message
-// box the title bar's name button opens.
-import { getJson, nextEdit, postJson, withToken } from './api.js';
-import { renderPanel } from './panel.js';
-import { view } from './render_pane.js';
+// The preview page: the object list and the selected object's channels, the
+// camera under the pointer, picking and the selection's outline, undo and
+// redo, the view and render switches, opening models, Save, and the in-page
+// message box the title bar's name button opens. The render pane itself
+// starts on its own (render_pane.js).
+import { getJson, pageId, postJson, withToken } from './api.js';
+import { CameraControl } from './camera_control.js';
+import { Channels } from './channels.js';
+import { setUpOpening } from './open_files.js';
+import { RenderControls } from './render_controls.js';
+import { outline, view } from './render_pane.js';
+import { SceneRefresher } from './scene_refresher.js';
+import { setUpShortcuts } from './shortcuts.js';
 
-const channelLabels = { color: 'Colour', bump: 'Bump', normal: 'Normal' };
-// Plug-in shaders go by their registered names, which are already words.
-const shaderLabels = { none: 'None' };
+const byId = (id) => document.getElementById(id);
 
 const page = {
   scene: null,
+  camera: null,     // the scene's camera, moved by this page's drags before the server confirms them
   selected: 0,
-  knownGeneration: -1,
   editsInFlight: 0,
-  remembered: new Map(),
-  slots: new Map(),  // channel name → its section of the sidebar
 };
 
-view.onSceneChanged = sceneChangedElsewhere;
-document.getElementById('save').href = withToken('/api/scene.json');
-loadScene();
+const channels = new Channels({
+  container: byId('channels'), page, view, showMessage, edited: (generation) => refresher.own(generation),
+});
+const camera = new CameraControl({
+  pane: byId('view'),
+  view,
+  camera: () => page.camera,
+  cameraChanged: (moved) => { page.camera = moved; },
+  pick,
+  failed: (text) => view.setStatus(text, true),
+  answered: (generation) => refresher.own(generation),
+  sceneBoxes: () => (page.scene?.objects ?? []).map((object) => object.bounds).filter(Boolean),
+});
+const renderControls = new RenderControls({
+  samples: byId('samples'), scale: byId('scale'), pause: byId('pause'), view,
+});
+const refresher = new SceneRefresher({
+  busy: () => page.editsInFlight > 0 || camera.dragging,
+  reload: (panels) => reloadScene(panels),
+});
 
-async function loadScene() {
+view.onSceneChanged = ({ generation }) => refresher.sceneChanged(generation);
+byId('save').href = withToken('/api/scene.json');
+setUpButtons();
+setUpShortcuts({ undo: () => walkHistory('undo'), redo: () => walkHistory('redo'), frameAll, frameSelected });
+setUpOpening({
+  button: byId('open'), input: byId('open-files'), status: (text, failed) => view.setStatus(text, failed), opened,
+});
+firstLoad();
+
+async function firstLoad() {
   try {
-    page.scene = await getJson('/api/scene');
+    showScene(await getJson('/api/scene'));
   } catch (error) {
     view.setStatus(`Could not read the scene: ${error.message}`, true);
     return;
   }
-  page.knownGeneration = Math.max(page.knownGeneration, page.scene.generation);
-  page.selected = Math.min(page.selected, page.scene.objects.length - 1);
-  showObjectList();
-  showChannels();
+  await channels.show();
 }
 
-// Another tab edited the scene: show what it did, unless an edit of ours is
-// under way, whose answer brings the panel anyway.
-function sceneChangedElsewhere({ generation }) {
-  if (page.editsInFlight > 0 || generation <= page.knownGeneration) return;
-  loadScene();
+// What every reading of the scene updates; the channels are the caller's.
+function showScene(scene) {
+  page.scene = scene;
+  if (!camera.dragging && scene.camera) page.camera = scene.camera;
+  page.selected = Math.max(0, Math.min(page.selected, scene.objects.length - 1));
+  showObjectList();
+  showHistory(scene.history);
+  renderControls.show(scene.render);
+}
+
+// Reads the scene again; the open panels too when another page (or undo)
+// may have changed their values.
+async function reloadScene(panels) {
+  let scene;
+  try {
+    scene = await getJson('/api/scene');
+  } catch (error) {
+    view.setStatus(`Could not read the scene: ${error.message}`, true);
+    return;
+  }
+  showScene(scene);
+  await channels.update(panels);
 }
 
 function showObjectList() {
-  const list = document.getElementById('object-list');
+  const list = byId('object-list');
   list.replaceChildren(...page.scene.objects.map((object, index) => {
     const item = document.createElement('li');
     const button = document.createElement('button');
     button.type = 'button';
     button.textContent = object.name;
     button.setAttribute('aria-pressed', String(index === page.selected));
-    button.addEventListener('click', () => {
-      page.selected = index;
-      showObjectList();
-      showChannels();
-    });
+    button.addEventListener('click', () => select(index));
     item.append(button);
     return item;
   }));
 }
 
-function showChannels() {
-  const object = page.scene.objects[page.selected];
-  const container = document.getElementById('channels');
-  page.slots.clear();
-  container.replaceChildren(...Object.keys(channelLabels).map((name) => {
-    const slot = channelSection(object, name);
-    page.slots.set(name, slot);
-    return slot;
-  }));
-}
-
-function channelSection(object, name) {
-  const channel = object.channels[name];
-  const section = document.createElement('section');
-  section.className = 'channel';
-  section.dataset.channel = name;
-  const header = document.createElement('header');
-  const title = document.createElement('h3');
-  title.textContent = channelLabels[name];
-  header.append(title, shaderSelect(object, name, channel.shader));
-  const body = document.createElement('div');
-  body.className = 'channel-body';
-  section.append(header, body);
-  section.editSerial = 0;
-  if (channel.plugin) loadPanel(section, object.index, name);
-  return section;
-}
-
-function shaderSelect(object, name, shader) {
-  const select = document.createElement('select');
-  select.setAttribute('aria-label', `${channelLabels[name]} shader`);
-  // The colour channel without a shader holds its plain colour.
-  const current = shader === 'constant' ? 'none' : shader;
-  const choices = page.scene.shaders.includes(current) ? page.scene.shaders : [current, ...page.scene.shaders];
-  for (const shader of choices) {
-    select.append(new Option(shaderLabels[shader] ?? shader, shader, false, shader === current));
+// Selects an object as its button in the list does: its panels open and the
+// render outlines it.
+function select(index) {
+  outline.select(index);
+  if (index === null) return;
+  if (index !== page.selected) {
+    page.selected = index;
+    channels.show();
   }
-  select.addEventListener('change', () => switchShader(object.index, name, select));
-  return select;
+  showObjectList();
 }
 
-async function switchShader(objectIndex, name, select) {
+async function pick(x, y) {
+  try {
+    const answer = await getJson('/api/pick', { x, y, page: pageId });
+    select(answer.object ?? null);
+  } catch (error) {
+    view.setStatus(`Could not pick: ${error.message}`, true);
+  }
+}
+
+function frameAll() {
+  const objects = page.scene?.objects ?? [];
+  if (!camera.frame(objects.map((object) => object.bounds).filter(Boolean))) view.setStatus('Nothing to frame', false);
+}
+
+function frameSelected() {
+  const bounds = page.scene?.objects[page.selected]?.bounds;
+  if (!camera.frame(bounds ? [bounds] : [])) view.setStatus('Nothing to frame', false);
+}
+
+function showHistory(history) {
+  byId('undo').disabled = !(history?.undo > 0);
+  byId('redo').disabled = !(history?.redo > 0);
+}
+
+async function walkHistory(direction) {
+  // A drag's last position goes first, so that undo takes back the whole drag.
+  await camera.idle();
   view.noteEdit();
   page.editsInFlight++;
   try {
-    const entry = await postJson('/api/channel', {
-      object: objectIndex, channel: name, shader: select.value, ...nextEdit(),
-    });
-    page.knownGeneration = Math.max(page.knownGeneration, entry.generation);
-    page.scene.objects[objectIndex] = { ...page.scene.objects[objectIndex], ...entry };
-    if (page.selected === objectIndex) replaceSection(name);
+    const answer = await postJson(`/api/${direction}`, {});
+    refresher.own(answer.generation);
+    view.noteGeneration(answer.generation);
   } catch (error) {
     view.forgetEdit();
-    view.setStatus(`Could not change the shader: ${error.message}`, true);
-    replaceSection(name);
+    const nothing = error.status === 409 ? `Nothing to ${direction}` : `Could not ${direction}: ${error.message}`;
+    view.setStatus(nothing, error.status !== 409);
   } finally {
     page.editsInFlight--;
   }
+  // What changed back may be anything: every field is read again.
+  await reloadScene(true);
 }
 
-function replaceSection(name) {
-  const object = page.scene.objects[page.selected];
-  const fresh = channelSection(object, name);
-  page.slots.get(name)?.replaceWith(fresh);
-  page.slots.set(name, fresh);
+function opened(scene, names) {
+  view.noteGeneration(scene.generation ?? -1);
+  if (scene.generation !== undefined) refresher.own(scene.generation);
+  page.selected = 0;
+  outline.select(null);
+  showScene(scene);
+  channels.show();
+  view.setStatus(`Opened ${names}`, false);
 }
 
-async function loadPanel(section, objectIndex, channel) {
-  try {
-    showPanel(section, await getJson('/api/panel', { object: objectIndex, channel }));
-  } catch (error) {
-    section.querySelector('.channel-body').textContent = `No panel: ${error.message}`;
-  }
-}
-
-function showPanel(section, panel) {
-  const body = section.querySelector('.channel-body');
-  const focused = body.contains(document.activeElement) ? document.activeElement.closest('.param')?.dataset.symbol : null;
-  const panelElement = renderPanel(panel, {
-    edit: (symbol, value) => editParam(section, panel, symbol, value),
-    linkShaders: page.scene.linkShaders,
-    showMessage,
-    remembered: page.remembered,
-    titleBar: body.querySelector('img.titlebar'),
-  });
-  body.replaceChildren(panelElement);
-  if (focused) panelElement.querySelector(`.param[data-symbol="${focused}"] :is(input, select)`)?.focus();
-}
-
-// Edits go out at once and never wait for each other; only the answer to the
-// newest one rebuilds the panel, so a slow answer cannot undo a later edit.
-async function editParam(section, panel, symbol, value) {
-  const serial = ++section.editSerial;
-  view.noteEdit();
-  page.editsInFlight++;
-  try {
-    const next = await postJson('/api/param', {
-      object: panel.object, channel: panel.channel, symbol, value, ...nextEdit(),
+function setUpButtons() {
+  byId('undo').addEventListener('click', () => walkHistory('undo'));
+  byId('redo').addEventListener('click', () => walkHistory('redo'));
+  byId('frame-all').addEventListener('click', frameAll);
+  byId('frame-selected').addEventListener('click', frameSelected);
+  for (const button of document.querySelectorAll('#aov button')) {
+    button.addEventListener('click', () => {
+      for (const other of document.querySelectorAll('#aov button')) other.setAttribute('aria-pressed', String(other === button));
+      view.setAov(button.dataset.aov);
     });
-    page.knownGeneration = Math.max(page.knownGeneration, next.generation);
-    if (serial === section.editSerial && section.isConnected) showPanel(section, next);
-  } catch (error) {
-    view.forgetEdit();
-    throw error;
-  } finally {
-    page.editsInFlight--;
   }
 }
 
 function showMessage(text) {
-  const dialog = document.getElementById('message-box');
-  document.getElementById('message-text').textContent = text;
+  const dialog = byId('message-box');
+  byId('message-text').textContent = text;
   if (!dialog.open) dialog.showModal();
 }

@@ -8,6 +8,9 @@ import { createGradientEditor } from './gradient_editor.js';
 import { createTitleBar } from './titlebar.js';
 
 const unitSuffix = { DEGREE: '°', PERCENT: '%', METER: 'm' };
+// A number and its unit: a space before a unit symbol, none before the degree
+// sign of an angle.
+const withUnit = (number, unit) => (unit === 'DEGREE' ? `${number}°` : `${number}${unitSuffix[unit] ? ` ${unitSuffix[unit]}` : ''}`);
 
 export function renderPanel(panel, context) {
   const root = document.createElement('div');
@@ -141,11 +144,11 @@ function numberField(param, context, enabled, integer) {
   return wrap;
 }
 
-function rangeText(param) {
-  const unit = unitSuffix[param.unit] ?? '';
-  if (param.min !== undefined && param.max !== undefined) return `${param.min}${unit} … ${param.max}${unit}`;
-  if (param.min !== undefined) return `at least ${param.min}${unit}`;
-  if (param.max !== undefined) return `at most ${param.max}${unit}`;
+export function rangeText(param) {
+  const { min, max, unit } = param;
+  if (min !== undefined && max !== undefined) return `${withUnit(min, unit)} … ${withUnit(max, unit)}`;
+  if (min !== undefined) return `at least ${withUnit(min, unit)}`;
+  if (max !== undefined) return `at most ${withUnit(max, unit)}`;
   return '';
 }
 

@@ -1,37 +1,62 @@
 // The render pane: asks the server for a render the size of the pane, shows
-// each pass the event stream announces as soon as it is decoded, drops passes
-// of renders that an edit has made stale, and keeps the progress bar and the
-// status line up to date.
-import { getBlob, pageId, postJson, withToken } from './api.js';
+// each pass of this page's size that the event stream announces as soon as it
+// is decoded, drops passes of renders that an edit has made stale, and keeps
+// the progress bar and the status line up to date. Several pages may watch
+// one server: the render follows the page that asked last, so a page asks
+// again when the user turns to it, and never shows another page's passes.
+import { getBlob, getJson, onTokenRefused, pageId, postJson, withToken } from './api.js';
+import { passFitsView } from './pass_size.js';
 
 const maxSide = 4096;
 const minSide = 16;
 const resizeSettleMs = 120;
 const reconnectMs = { first: 500, most: 10_000 };
+const restartedText = 'The server restarted: open the new address it printed in its terminal.';
 
 export class RenderView {
-  constructor({ pane, canvas, progressBar, status }) {
-    this.pane = pane;
-    this.canvas = canvas;
-    this.progressBar = progressBar;
-    this.status = status;
+  constructor({ pane, canvas, progressBar, status, outline }) {
+    Object.assign(this, { pane, canvas, progressBar, status, outline });
     this.shown = { generation: -1, pass: -1 };
+    this.shownPass = null;
+    this.latestPass = null;
     this.newestGeneration = -1;
     this.pendingEdit = null;  // {at, generation}: when the user last edited, and the render then current
-    this.size = this.paneSize();
+    this.pendingMove = null;  // the same for a camera move
+    this.passWaiters = [];
+    this.size = null;
+    this.scale = 1;
+    this.aov = 'beauty';
+    this.foreign = false;  // the server renders for another page
+    this.stopped = false;
     this.onSceneChanged = () => {};
     this.retryMs = reconnectMs.first;
   }
 
+  // The pane's first size is the one layout gives it: the first observation
+  // comes after styles and layout, never from a half-built page.
   start() {
-    this.connect();
-    new ResizeObserver(() => this.paneResized()).observe(this.pane);
+    onTokenRefused(() => this.serverRestarted());
+    let first = true;
+    new ResizeObserver(() => {
+      if (this.pane.clientWidth === 0 || this.pane.clientHeight === 0) return;
+      if (first) {
+        first = false;
+        this.size = this.paneSize();
+        this.connect();
+      } else {
+        this.paneResized();
+      }
+    }).observe(this.pane);
+    const activate = () => this.activate();
+    window.addEventListener('focus', activate);
+    document.addEventListener('visibilitychange', () => document.visibilityState === 'visible' && activate());
+    this.pane.addEventListener('pointerenter', activate);
   }
 
   // Called when the user makes an edit, to time it until its first pass is on screen.
   noteEdit() {
     this.pendingEdit = { at: performance.now(), generation: this.newestGeneration };
-    this.progressed({ generation: this.newestGeneration, pass: 0, fraction: 0 });
+    this.progressed({ generation: this.newestGeneration, overall: 0 });
   }
 
   // An edit the server refused starts no render to wait for.
@@ -39,20 +64,54 @@ export class RenderView {
     this.pendingEdit = null;
   }
 
+  // A camera move at time `at`: timed until the first image after it.
+  noteMove(at) {
+    if (!this.pendingMove) this.pendingMove = { at, generation: this.newestGeneration };
+  }
+
+  // A generation an edit of this page started: older passes are stale now.
+  noteGeneration(generation) {
+    if (generation > this.newestGeneration) this.newestGeneration = generation;
+  }
+
+  // Resolves when a pass of that generation (or a later one) is on screen,
+  // or after waitMs, whichever comes first.
+  passShown(generation, waitMs) {
+    if (this.shown.generation >= generation) return Promise.resolve();
+    return new Promise((resolve) => {
+      const waiter = { generation, resolve };
+      this.passWaiters.push(waiter);
+      setTimeout(() => {
+        this.passWaiters = this.passWaiters.filter((w) => w !== waiter);
+        resolve();
+      }, waitMs);
+    });
+  }
+
   paneSize() {
-    const scale = window.devicePixelRatio || 1;
-    const side = (css) => Math.min(maxSide, Math.max(minSide, Math.round(css * scale)));
+    const ratio = window.devicePixelRatio || 1;
+    const side = (css) => Math.min(maxSide, Math.max(minSide, Math.round(css * ratio)));
     return { width: side(this.pane.clientWidth), height: side(this.pane.clientHeight) };
+  }
+
+  async sendView() {
+    this.foreign = false;
+    const answer = await postJson('/api/view', { ...this.size, page: pageId });
+    this.noteGeneration(answer.generation);
+    return answer;
   }
 
   // The pane's size goes first, as a POST: opening the stream changes nothing.
   async connect() {
+    if (this.stopped) return;
     try {
-      await postJson('/api/view', { ...this.size, page: pageId });
-    } catch {
-      // The stream's own failure below says the server is away.
+      await this.sendView();
+    } catch (error) {
+      if (error.status === 403) return;  // the token is refused: see serverRestarted
+      // Otherwise the stream's own failure below says the server is away.
     }
     const events = new EventSource(withToken('/api/events'));
+    this.events = events;
     events.addEventListener('pass', (e) => this.passAnnounced(JSON.parse(e.data)));
     events.addEventListener('progress', (e) => this.progressed(JSON.parse(e.data)));
     events.addEventListener('scene', (e) => this.onSceneChanged(JSON.parse(e.data)));
@@ -69,9 +128,32 @@ export class RenderView {
       return;
     }
     events.close();
+    if (this.stopped) return;
     this.setStatus('Connection to the server lost; retrying…', true);
     setTimeout(() => this.connect(), this.retryMs);
     this.retryMs = Math.min(reconnectMs.most, 2 * this.retryMs);
+  }
+
+  // A server that no longer knows our token was started again: it has a new
+  // address, which only its terminal shows. Retrying would never succeed.
+  serverRestarted() {
+    if (this.stopped) return;
+    this.stopped = true;
+    this.events?.close();
+    this.setStatus(restartedText, true);
+    document.body.classList.add('disconnected');
+  }
+
+  // The user turned to this page: if the server renders for another page,
+  // ask it to render for this one.
+  async activate() {
+    if (this.stopped || !this.size) return;
+    try {
+      const status = await getJson('/api/status');
+      if (status.page !== pageId) await this.sendView();
+    } catch {
+      // The stream's failure reports a server that went away.
+    }
   }
 
   paneResized() {
@@ -84,10 +166,26 @@ export class RenderView {
     if (size.width === this.size.width && size.height === this.size.height) return;
     this.size = size;
     try {
-      await postJson('/api/view', { ...size, page: pageId });
+      await this.sendView();
     } catch (error) {
-      this.setStatus(`Could not resize the render: ${error.message}`, true);
+      if (!this.stopped) this.setStatus(`Could not resize the render: ${error.message}`, true);
     }
+  }
+
+  // The render scale the server uses now; a pass that did not fit the old
+  // scale may fit the new one.
+  setScale(scale) {
+    if (scale === this.scale) return;
+    this.scale = scale;
+    if (this.latestPass) this.passAnnounced(this.latestPass);
+  }
+
+  // Beauty, normal or albedo: the pass on screen is fetched again as that.
+  setAov(aov) {
+    if (aov === this.aov) return;
+    this.aov = aov;
+    this.canvas.dataset.aov = aov;
+    if (this.shownPass) this.showPass(this.shownPass, true);
   }
 
   isStale(generation, pass) {
@@ -95,28 +193,51 @@ export class RenderView {
     return generation < this.newestGeneration || (generation === shown.generation && pass <= shown.pass);
   }
 
-  async passAnnounced(pass) {
-    this.newestGeneration = Math.max(this.newestGeneration, pass.generation);
-    if (this.isStale(pass.generation, pass.pass)) return;
+  passAnnounced(pass) {
+    this.latestPass = pass;
+    if (!passFitsView(pass, this.size, this.scale)) {
+      // Another page's render: this page keeps its image.
+      this.foreign = true;
+      return;
+    }
+    this.foreign = false;
+    this.noteGeneration(pass.generation);
+    if (!this.isStale(pass.generation, pass.pass)) this.showPass(pass, false);
+  }
+
+  async showPass(pass, again) {
+    const aov = this.aov;
     let bitmap;
     try {
-      const blob = await getBlob('/api/image', { generation: pass.generation, pass: pass.pass });
-      bitmap = await createImageBitmap(blob, { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
+      const params = { generation: pass.generation, pass: pass.pass, ...(aov === 'beauty' ? {} : { aov }) };
+      bitmap = await createImageBitmap(await getBlob('/api/image', params),
+        { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
     } catch {
       return;  // replaced by a later pass meanwhile: that one is on its way
     }
-    // A later pass may have been shown while this one was loading.
-    if (this.isStale(pass.generation, pass.pass)) return;
+    // A later pass may have been shown while this one was loading, or the view switched.
+    const current = again ? this.shownPass === pass : !this.isStale(pass.generation, pass.pass);
+    if (!current || aov !== this.aov) {
+      bitmap.close();
+      return;
+    }
     this.draw(bitmap);
     this.shown = { generation: pass.generation, pass: pass.pass };
+    this.shownPass = pass;
+    this.outline?.passShown(pass);
     this.recordTimings(pass);
-    this.progressed({ generation: pass.generation, pass: pass.pass, fraction: 1, passes: pass.passes });
+    if (pass.final) this.progressed({ generation: pass.generation, overall: 1 });
     this.describePass(pass);
+    this.passWaiters = this.passWaiters.filter((waiter) => {
+      if (waiter.generation > pass.generation) return true;
+      waiter.resolve();
+      return false;
+    });
   }
 
   draw(bitmap) {
-    this.canvas.width = bitmap.width;
-    this.canvas.height = bitmap.height;
+    if (this.canvas.width !== bitmap.width) this.canvas.width = bitmap.width;
+    if (this.canvas.height !== bitmap.height) this.canvas.height = bitmap.height;
     this.canvas.getContext('2d').drawImage(bitmap, 0, 0);
     bitmap.close();
   }
@@ -129,6 +250,11 @@ export class RenderView {
     if (this.pendingEdit && pass.generation > this.pendingEdit.generation) {
       data.editToFirstPassMs = (now - this.pendingEdit.at).toFixed(1);
       this.pendingEdit = null;
+    }
+    if (this.pendingMove && pass.generation > this.pendingMove.generation) {
+      data.moveToImageMs = (now - this.pendingMove.at).toFixed(1);
+      data.moves = String(Number(data.moves ?? 0) + 1);
+      this.pendingMove = null;
     }
     Object.assign(data, {
       generation: pass.generation, pass: pass.pass, samples: pass.samples, final: pass.final,
@@ -146,17 +272,18 @@ export class RenderView {
     this.setStatus(parts.join(' · '), false);
   }
 
-  progressed({ generation, pass, fraction, passes }) {
-    if (generation < this.newestGeneration) return;
+  // `overall` weighs each pass by its pixels × the samples it adds, so the bar
+  // moves at the pace of the work rather than jumping at each pass.
+  progressed({ generation, pass, fraction, passes, overall }) {
+    if (generation < this.newestGeneration || this.foreign) return;
     this.newestGeneration = generation;
-    const total = passes ?? this.passes ?? 4;
-    this.passes = total;
-    const done = Math.min(1, (pass + fraction) / total);
+    const done = Math.min(1, overall ?? (pass + fraction) / (passes ?? 4));
     this.progressBar.style.width = `${(done * 100).toFixed(1)}%`;
     this.progressBar.classList.toggle('done', done >= 1);
   }
 
   setStatus(text, failed) {
+    if (this.stopped && text !== restartedText) return;
     this.status.textContent = text;
     this.status.classList.toggle('failed', failed);
   }

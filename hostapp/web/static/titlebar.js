@@ -6,12 +6,16 @@ import { getBlob, postJson } from './api.js';
 
 const minWidth = 240;
 const maxWidth = 4096;
+// Shown until the server's drawing arrives: the box is held by the style
+// sheet, and an image without a source would show the broken-image mark.
+const placeholder = 'data:image/gif;base64,R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7';
 
 export function createTitleBar({ object, channel, showMessage }) {
   const image = document.createElement('img');
   image.className = 'titlebar';
   image.alt = 'Tessaline title bar';
   image.draggable = false;
+  image.src = placeholder;
   const bar = { object, channel, image, width: 0, queue: [], sending: false, showMessage, drawn: 0 };
 
   // The image is as wide as its panel (style.css); the bar is drawn at that width.
