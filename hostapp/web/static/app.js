@@ -14,10 +14,13 @@ import { setUpShortcuts } from './shortcuts.js';
 
 const byId = (id) => document.getElementById(id);
 
+// The selected object outlives a reload of the page (not the tab).
+const selectedKey = 'tessaline-selected';
+
 const page = {
   scene: null,
   camera: null,     // the scene's camera, moved by this page's drags before the server confirms them
-  selected: 0,
+  selected: Number(sessionStorage.getItem(selectedKey)) || 0,
   editsInFlight: 0,
 };
 
@@ -106,6 +109,7 @@ function select(index) {
   if (index === null) return;
   if (index !== page.selected) {
     page.selected = index;
+    sessionStorage.setItem(selectedKey, String(index));
     channels.show();
   }
   showObjectList();
@@ -159,6 +163,7 @@ function opened(scene, names) {
   view.noteGeneration(scene.generation ?? -1);
   if (scene.generation !== undefined) refresher.own(scene.generation);
   page.selected = 0;
+  sessionStorage.setItem(selectedKey, '0');
   outline.select(null);
   showScene(scene);
   channels.show();

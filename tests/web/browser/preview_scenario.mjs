@@ -8,12 +8,17 @@
 import { spawn, execFile, execFileSync } from 'node:child_process';
 import { mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { cpus, loadavg, tmpdir } from 'node:os';
-import { join, resolve } from 'node:path';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
 import { promisify } from 'node:util';
 import { chromium } from 'playwright-core';
+import {
+  checkAovSwitch, checkCameraMoves, checkDropOpens, checkNoLayoutShift, checkPick, checkRestartWording, checkUndoRedo,
+} from './page_checks.mjs';
 
 const options = parseArguments(process.argv.slice(2));
-const runMs = 240_000;      // the whole scenario, start to stop
+const scriptDir = dirname(fileURLToPath(import.meta.url));
+const runMs = 300_000;      // the whole scenario, start to stop
 const stepMs = 30_000;      // any one wait for the page
 const pane = { width: 640, height: 360 };
 const editRounds = 5;
@@ -55,10 +60,10 @@ function selfStopArguments() {
   return ['--stop-after', String(Math.ceil(runMs / 1000) + 30)];
 }
 
-// Starts the server on a free loopback port and reads the address it prints.
-async function startServer() {
+// Starts the server on a loopback port (a free one unless given) and reads the address it prints.
+async function startServer(port = 0) {
   const pageFiles = options.staticDir ? ['--static', options.staticDir] : [];
-  const args = ['serve', '--port', '0', '--listen', '127.0.0.1', ...pageFiles, ...selfStopArguments()];
+  const args = ['serve', '--port', String(port), '--listen', '127.0.0.1', ...pageFiles, ...selfStopArguments()];
   return new Promise((resolveAddress, reject) => {
     const child = spawn(options.host, args, {
       stdio: ['ignore', 'pipe', 'pipe'],
@@ -266,7 +271,17 @@ async function checkSecondTab(page, address) {
     '.channel[data-channel="normal"] .param[data-symbol="SOFTEDGE_RADIUS"] input')?.value === '0.42',
   null, { timeout: stepMs, polling: 20 }).then(() => true, () => false);
   check('an edit in another tab shows in this one', followed);
+  // The other tab's pane has another size: its passes never replace this tab's image.
+  await other.waitForFunction(() => document.querySelector('#render').dataset.final === 'true', null, { timeout: stepMs });
+  const kept = await shown(page);
+  check('another tab\'s render leaves this tab\'s image as it was',
+    Number(kept.width) === pane.width && Number(kept.height) === pane.height, `${kept.width} × ${kept.height}`);
   await other.close();
+  // Back in this tab, the render is this tab's again.
+  await page.bringToFront();
+  await page.mouse.move(5, 5);
+  const pane_ = await page.locator('#view').boundingBox();
+  await page.mouse.move(pane_.x + 10, pane_.y + 10);
 }
 
 // The render follows the pane: a larger window brings passes of the larger size.
@@ -364,12 +379,25 @@ async function run() {
   await checkRenderFollowsPane(page);
   await checkSavedSceneRendersTheSame(page);
 
+  const tools = { check, stepMs, canvasPixels, difference };
+  await checkCameraMoves(page, tools);
+  await checkPick(page, tools, { name: 'plain', index: 1 });
+  await chooseObject(page, 'soft edges');
+  await checkUndoRedo(page, tools);
+  await checkAovSwitch(page, tools);
+  await checkNoLayoutShift(page, tools);
+  await checkDropOpens(page, tools, resolve(scriptDir, '../../assets/data/cube_binary.stl'));
+
   mkdirSync(options.artifacts, { recursive: true });
   const screenshot = join(options.artifacts, 'preview.png');
   await page.screenshot({ path: screenshot });
   check('the console shows no errors', errors.length === 0, errors.join(' | '));
   const running = server.exitCode === null && server.signalCode === null;
   check('the server is still running', running, running ? '' : `ended with ${server.exitCode ?? server.signalCode}`);
+  await checkRestartWording(page, tools, async () => {
+    await stopServer();
+    await startServer(Number(new URL(address).port));
+  });
 
   console.log(`browser: page load to first image: ${firstImageMs.idle.toFixed(0)} ms with the server waiting, `
     + `${firstImageMs.busy.toFixed(0)} ms while it renders (target 300 ms)`);
