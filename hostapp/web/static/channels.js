@@ -141,7 +141,10 @@ export class Channels {
       const valid = input.value.trim() !== '' && Number.isFinite(value);
       this.editChannel(objectIndex, name, { strength: valid ? value : input.value }, 'change the strength');
     });
-    return input;
+    const label = document.createElement('label');
+    label.className = 'channel-strength-label';
+    label.append('Strength', input);
+    return label;
   }
 
   // Fields the user is not in take the scene's values.

@@ -105,10 +105,15 @@ async function stopServer() {
   clearTimeout(killer);
 }
 
-async function cleanUp() {
-  await context?.close().catch(() => {});
-  await stopServer();
-  rmSync(work, { recursive: true, force: true });
+// Once, whoever asks first (the watchdog or the scenario's end).
+let cleaning = null;
+function cleanUp() {
+  cleaning ??= (async () => {
+    await context?.close().catch(() => {});
+    await stopServer();
+    rmSync(work, { recursive: true, force: true, maxRetries: 5 });
+  })();
+  return cleaning;
 }
 
 function watchConsole(page, errors) {
