@@ -21,7 +21,16 @@ const token = readToken();
 
 // This page's name and the number of its next edit: the server applies only
 // the newest edit of a value from one page, however the requests overtake.
-export const pageId = crypto.randomUUID ? crypto.randomUUID() : String(Math.random()).slice(2);
+// The name lasts as long as the tab, so that a reloaded page finds the render
+// the server already made for it.
+function readPageId() {
+  const kept = sessionStorage.getItem('tessaline-page');
+  if (kept) return kept;
+  const made = crypto.randomUUID ? crypto.randomUUID() : String(Math.random()).slice(2);
+  sessionStorage.setItem('tessaline-page', made);
+  return made;
+}
+export const pageId = readPageId();
 let editNumber = 0;
 export function nextEdit() {
   editNumber += 1;

@@ -10,8 +10,22 @@ import { passFitsView } from './pass_size.js';
 const maxSide = 4096;
 const minSide = 16;
 const resizeSettleMs = 120;
-const reconnectMs = { first: 500, most: 10_000 };
+// A server that is away is asked again at these pauses; a full server (its
+// streams of closed pages not yet let go) frees a place within seconds.
+const reconnectMs = { first: 500, most: 3_000 };
 const restartedText = 'The server restarted: open the new address it printed in its terminal.';
+
+// Resolves once the element has a size: after the first layout.
+function laidOut(element) {
+  return new Promise((resolve) => {
+    const observer = new ResizeObserver(() => {
+      if (element.clientWidth === 0 || element.clientHeight === 0) return;
+      observer.disconnect();
+      resolve();
+    });
+    observer.observe(element);
+  });
+}
 
 export class RenderView {
   constructor({ pane, canvas, progressBar, status, outline }) {
@@ -33,24 +47,54 @@ export class RenderView {
   }
 
   // The pane's first size is the one layout gives it: the first observation
-  // comes after styles and layout, never from a half-built page.
-  start() {
+  // comes after styles and layout, never from a half-built page. boot.js has
+  // usually asked for the render and opened the stream already: the view
+  // takes them over.
+  async start() {
     onTokenRefused(() => this.serverRestarted());
-    let first = true;
     new ResizeObserver(() => {
-      if (this.pane.clientWidth === 0 || this.pane.clientHeight === 0) return;
-      if (first) {
-        first = false;
-        this.size = this.paneSize();
-        this.connect();
-      } else {
-        this.paneResized();
-      }
+      if (this.size && this.pane.clientWidth > 0 && this.pane.clientHeight > 0) this.paneResized();
     }).observe(this.pane);
     const activate = () => this.activate();
     window.addEventListener('focus', activate);
     document.addEventListener('visibilitychange', () => document.visibilityState === 'visible' && activate());
     this.pane.addEventListener('pointerenter', activate);
+    const boot = window.tessalineBoot;
+    if (boot) await boot.ready;
+    if (boot?.events) {
+      this.adopt(boot);
+    } else {
+      await laidOut(this.pane);
+      this.size = boot?.size ?? this.paneSize();
+      this.connect();
+    }
+  }
+
+  adopt(boot) {
+    this.size = boot.size;
+    this.noteGeneration(boot.generation);
+    if (boot.shown) {
+      this.shown = { generation: boot.shown.generation, pass: boot.shown.pass };
+      this.shownPass = boot.shown;
+      this.recordTimings(boot.shown);
+      this.describePass(boot.shown);
+    }
+    const handle = this.listen(boot.events);
+    boot.adopted = handle;
+    for (const { type, event } of boot.waiting.splice(0)) handle(type, event);
+    // The pane may have changed its size while the modules loaded.
+    this.paneResized();
+  }
+
+  // The stream's events, by type: the handler for one stream.
+  listen(events) {
+    this.events = events;
+    return (type, event) => {
+      if (type === 'pass') this.passAnnounced(JSON.parse(event.data));
+      else if (type === 'progress') this.progressed(JSON.parse(event.data));
+      else if (type === 'scene') this.onSceneChanged(JSON.parse(event.data));
+      else if (type === 'error') this.streamFailed(events, event);
+    };
   }
 
   // Called when the user makes an edit, to time it until its first pass is on screen.
@@ -102,20 +146,19 @@ export class RenderView {
   }
 
   // The pane's size goes first, as a POST: opening the stream changes nothing.
+  // A reloaded page whose render the server still follows at this size needs
+  // none: the stream's first pass is its image, and no render starts again.
   async connect() {
     if (this.stopped) return;
     try {
-      await this.sendView();
+      if (!(await this.serverFollows())) await this.sendView();
     } catch (error) {
       if (error.status === 403) return;  // the token is refused: see serverRestarted
       // Otherwise the stream's own failure below says the server is away.
     }
     const events = new EventSource(withToken('/api/events'));
-    this.events = events;
-    events.addEventListener('pass', (e) => this.passAnnounced(JSON.parse(e.data)));
-    events.addEventListener('progress', (e) => this.progressed(JSON.parse(e.data)));
-    events.addEventListener('scene', (e) => this.onSceneChanged(JSON.parse(e.data)));
-    events.addEventListener('error', (e) => this.streamFailed(events, e));
+    const handle = this.listen(events);
+    for (const type of ['pass', 'progress', 'scene', 'error']) events.addEventListener(type, (e) => handle(type, e));
     events.addEventListener('open', () => { this.retryMs = reconnectMs.first; });
   }
 
@@ -144,13 +187,19 @@ export class RenderView {
     document.body.classList.add('disconnected');
   }
 
+  async serverFollows() {
+    const status = await getJson('/api/status');
+    const follows = status.page === pageId && status.view?.width === this.size.width && status.view?.height === this.size.height;
+    if (follows) this.noteGeneration(status.generation);
+    return follows;
+  }
+
   // The user turned to this page: if the server renders for another page,
   // ask it to render for this one.
   async activate() {
     if (this.stopped || !this.size) return;
     try {
-      const status = await getJson('/api/status');
-      if (status.page !== pageId) await this.sendView();
+      if (!(await this.serverFollows())) await this.sendView();
     } catch {
       // The stream's failure reports a server that went away.
     }
