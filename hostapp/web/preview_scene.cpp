@@ -14,6 +14,7 @@
 #include "hostapp/scene/scene_reader.h"
 #include "hostapp/scene/shader_reader.h"
 #include "hostapp/resources/input_file.h"
+#include "hostapp/services/parameters.h"
 #include "hostapp/services/services.h"
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/shader_json.h"
@@ -63,6 +64,30 @@ const resources::Element& ParameterOf(const host::PluginNode& node, const std::s
   if (e == nullptr || !e->id || e->type == ElementType::Group || e->type == ElementType::Separator)
     throw ApiError(404, render::Printable(key) + ": " + node.Name() + " has no such parameter");
   return *e;
+}
+
+bool IsCycleEntry(const resources::Element& e, const Json& value) {
+  return std::any_of(e.cycle.begin(), e.cycle.end(), [&value](const resources::SymbolEntry& entry) {
+    return value.is_string() ? value.get<std::string>() == entry.symbol
+                             : value.is_number_integer() && value.get<int64_t>() == entry.value;
+  });
+}
+
+// A number, flag or choice the panel would not take, worded for whoever is at
+// the panel: the parameter by its label, the range in its unit. Empty for
+// values it would take and for the kinds whose errors the scene reader words.
+std::string PanelRefusal(const resources::Element& e, const Json& value) {
+  switch (e.type) {
+    case ElementType::Real:
+      return value.is_number() ? host::RangeRefusal(e, value.get<double>()) : host::KindRefusal(e);
+    case ElementType::Long:
+      if (!e.cycle.empty()) return IsCycleEntry(e, value) ? "" : host::KindRefusal(e);
+      return value.is_number_integer() ? host::RangeRefusal(e, value.get<double>()) : host::KindRefusal(e);
+    case ElementType::Bool:
+      return value.is_boolean() ? "" : host::KindRefusal(e);
+    default:
+      return "";
+  }
 }
 
 struct SceneSource {
@@ -273,6 +298,7 @@ void ApplyParameters(const host::PluginNode& node, HostNode& target, const Json&
   try {
     for (const auto& [key, value] : params.items()) {
       const resources::Element& e = ParameterOf(node, key);
+      if (std::string why = PanelRefusal(e, value); !why.empty()) throw ApiError(400, why);
       const bool link = e.type == ElementType::Link || e.type == ElementType::ShaderLink;
       if (link && skipLinks) continue;
       // A scene file leaves a link out to have none; the page says so with null.
