@@ -33,6 +33,16 @@ Camera::Camera(const CameraSetup& setup, int w, int h) : origin(setup.position),
   halfWidth = halfHeight * width / height;
 }
 
+CameraSetup FitCamera(const CameraSetup& camera, double sceneAspect, int width, int height) {
+  const double aspect = static_cast<double>(width) / height;
+  if (!(aspect < sceneAspect)) return camera;
+  constexpr double degrees = 180.0 / 3.141592653589793;
+  CameraSetup fitted = camera;
+  const double halfHeight = std::tan(camera.fov / (2.0 * degrees)) * sceneAspect / aspect;
+  fitted.fov = 2.0 * std::atan(halfHeight) * degrees;
+  return fitted;
+}
+
 HostVector Camera::Direction(double x, double y) const {
   const double sx = (2.0 * x / width - 1.0) * halfWidth;
   const double sy = (1.0 - 2.0 * y / height) * halfHeight;

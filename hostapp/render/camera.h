@@ -20,6 +20,12 @@ class Camera {
   double width, height, halfHeight, halfWidth;
 };
 
+// The camera that keeps the scene's framing in a width × height image: where
+// the image is narrower than the scene's own aspect (width over height), the
+// vertical field of view widens until the scene's horizontal one fits, so
+// nothing the scene frames is cut off.
+CameraSetup FitCamera(const CameraSetup& camera, double sceneAspect, int width, int height);
+
 // Sample k of `count` inside pixel (x, y), as offsets in [0, 1)^2: one per
 // stratum of a near-square grid, jittered by a hash of the pixel and k alone,
 // so that images do not depend on which thread renders which pixel.

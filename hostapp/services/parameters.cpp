@@ -56,6 +56,23 @@ bool ParseCycle(const Element& e, const std::string& text, int32_t* value) {
   return std::any_of(e.cycle.begin(), e.cycle.end(), [value](const auto& entry) { return entry.value == *value; });
 }
 
+// Units as the panel writes them: a space before a letter or a percent
+// sign, none before the degree sign, as typography has it.
+std::string UnitSuffix(const Element& e) {
+  const std::string unit = e.FlagText("UNIT").value_or("");
+  if (unit == "METER") return " m";
+  if (unit == "DEGREE") return "°";
+  if (unit == "PERCENT") return " %";
+  return "";
+}
+
+std::string CycleLabels(const Element& e) {
+  std::string labels;
+  for (const auto& entry : e.cycle)
+    labels += (labels.empty() ? "" : ", ") + (entry.label.empty() ? entry.symbol : entry.label);
+  return labels;
+}
+
 }  // namespace
 
 bool InsideRange(const Element& e, double shown, std::string* error) {
@@ -100,6 +117,38 @@ bool SetParameterFromText(HostContainer& c, const Element& e, const std::string&
     default:
       *error = "cannot be set from text";
       return false;
+  }
+}
+
+std::string ParameterLabel(const Element& e) {
+  return e.longLabel.empty() ? e.symbol : e.longLabel;
+}
+
+std::string ShownWithUnit(const Element& e, double shown) {
+  return Number(shown) + UnitSuffix(e);
+}
+
+std::string RangeRefusal(const Element& e, double shown) {
+  const auto min = e.FlagNumber("MIN");
+  const auto max = e.FlagNumber("MAX");
+  if ((!min || shown >= *min) && (!max || shown <= *max)) return "";
+  const std::string range = min && max ? "between " + ShownWithUnit(e, *min) + " and " + ShownWithUnit(e, *max)
+                            : min      ? "at least " + ShownWithUnit(e, *min)
+                                       : "at most " + ShownWithUnit(e, *max);
+  return ParameterLabel(e) + " must be " + range;
+}
+
+std::string KindRefusal(const Element& e) {
+  const std::string label = ParameterLabel(e);
+  switch (e.type) {
+    case ElementType::Real:
+      return label + " must be a number";
+    case ElementType::Long:
+      return label + (e.cycle.empty() ? " must be a whole number" : " must be one of " + CycleLabels(e));
+    case ElementType::Bool:
+      return label + " must be true or false";
+    default:
+      return label + " cannot take that value";
   }
 }
 

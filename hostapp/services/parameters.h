@@ -23,6 +23,19 @@ bool SetParameterFromText(HostContainer& container, const resources::Element& el
 // The value as the panel shows it.
 std::string FormatParameter(const HostContainer& container, const resources::Element& element);
 
+// Refusals worded for someone at the panel rather than in a scene file: the
+// parameter by its label, numbers in its unit as the panel shows them
+// ("Radius must be at least 0 m", "Maximum Angle must be between 0° and 180°").
+// The label: the description's long label, else the symbol.
+std::string ParameterLabel(const resources::Element& element);
+// A number as the panel shows it, with its unit: "0 m", "180°", "50 %".
+std::string ShownWithUnit(const resources::Element& element, double shown);
+// Empty when `shown` lies inside the description's MIN and MAX.
+std::string RangeRefusal(const resources::Element& element, double shown);
+// What the element takes at all, for a value of the wrong kind: "Radius must
+// be a number", "Method must be one of Edges, Sampling".
+std::string KindRefusal(const resources::Element& element);
+
 }  // namespace tess::host
 
 #endif

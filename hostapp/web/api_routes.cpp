@@ -1,5 +1,7 @@
 // The JSON API of the scene, its panels, edits and the view.
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/server_state.h"
@@ -10,14 +12,6 @@ namespace {
 constexpr const char* defaultPage = "";
 // Pages whose views are kept; past it only the shown one's is.
 constexpr size_t maxPages = 64;
-
-// The page a request names, or the default page.
-std::string PageOf(const Json& body) {
-  const Json& page = body.value("page", Json(defaultPage));
-  if (!page.is_string() || page.get<std::string>().size() > 100)
-    throw ApiError(400, "page: expected the page's name, at most 100 characters");
-  return page.get<std::string>();
-}
 
 Json Status(ServerState& s) {
   const auto latest = s.session->Latest();
@@ -34,14 +28,6 @@ Json Status(ServerState& s) {
           {"nodes", s.scene->NodeCount()}};
 }
 
-// Whether the edit is newer than every one applied of the same value from
-// the same page; edits that carry no number are always applied.
-bool Fresh(ServerState& s, const Json& body, const std::string& value) {
-  if (!body.contains("seq")) return true;
-  const auto sequence = static_cast<uint64_t>(IntegerOf(body["seq"], "seq", 0, INT64_MAX));
-  return s.order.Fresh(PageOf(body), value, sequence);
-}
-
 // What an edit of parameters changes, to order edits of the same value.
 std::string EditedValue(size_t object, const Json& body) {
   std::string value = std::to_string(object) + "/" + body.value("channel", Json()).dump() + "/";
@@ -56,9 +42,7 @@ void AddReads(ServerState& s) {
   s.http.Get("/api/scene", Guarded([&s](const httplib::Request&, httplib::Response& res) {
                Answer(res, [&] {
                  std::lock_guard<std::mutex> lock(s.host);
-                 Json scene = s.scene->Overview();
-                 scene["generation"] = s.session->Generation();
-                 return scene;
+                 return SceneJson(s);
                });
              }));
   s.http.Get("/api/panel", Guarded([&s](const httplib::Request& req, httplib::Response& res) {
@@ -84,13 +68,26 @@ void AddReads(ServerState& s) {
              }));
 }
 
+// A colour as [r, g, b] of finite numbers.
+HostVector ColorOf(const Json& value) {
+  if (!value.is_array() || value.size() != 3 || !std::all_of(value.begin(), value.end(), [](const Json& c) {
+        return c.is_number() && std::isfinite(c.get<double>());
+      }))
+    throw ApiError(400, "Colour must be [red, green, blue], three numbers");
+  return {value[0].get<double>(), value[1].get<double>(), value[2].get<double>()};
+}
+
 Json SetParameters(ServerState& s, const Json& body) {
   std::lock_guard<std::mutex> lock(s.host);
   const size_t object = ObjectOf(*s.scene, body.value("object", Json()));
   const Slot slot = SlotOf(body.value("channel", Json()));
   s.scene->PluginAt(object, slot);  // a channel without a panel is no edit
   const bool fresh = Fresh(s, body, EditedValue(object, body));
-  if (fresh) s.Edit([&] { s.scene->SetParameters(object, slot, body); });
+  if (fresh) {
+    // A refused value leaves the render running.
+    s.scene->CheckParameters(object, slot, body);
+    s.Edit([&] { s.history.Done(s.scene->SetParameters(object, slot, body)); });
+  }
   std::lock_guard<std::mutex> module(s.session->PreparationLock());
   Json panel = s.scene->Panel(object, slot);
   panel["generation"] = s.session->Generation();
@@ -98,18 +95,65 @@ Json SetParameters(ServerState& s, const Json& body) {
   return panel;
 }
 
-Json SetShader(ServerState& s, const Json& body) {
+// What a channel edit asks for, checked before the render stops.
+struct ChannelEdit {
+  std::optional<std::string> shader;
+  std::optional<HostVector> color;
+  std::optional<double> strength;
+};
+
+ChannelEdit ChannelEditOf(const Json& body, Slot slot) {
+  ChannelEdit edit;
+  if (body.contains("shader")) {
+    if (!body["shader"].is_string()) throw ApiError(400, "shader: expected none or a plug-in shader's name");
+    edit.shader = body["shader"].get<std::string>();
+    PreviewScene::CheckShaderName(*edit.shader);
+  }
+  if (body.contains("color")) {
+    if (slot != Slot::Color) throw ApiError(400, "color: only the colour channel has a plain colour");
+    edit.color = ColorOf(body["color"]);
+  }
+  if (body.contains("strength")) {
+    const Json& strength = body["strength"];
+    if (!strength.is_number()) throw ApiError(400, "Strength must be a number");
+    edit.strength = strength.get<double>();
+    PreviewScene::CheckStrength(slot, *edit.strength);
+  }
+  if (!edit.shader && !edit.color && !edit.strength) throw ApiError(400, "expected shader, color or strength");
+  return edit;
+}
+
+Json SetChannel(ServerState& s, const Json& body) {
   std::lock_guard<std::mutex> lock(s.host);
   const size_t object = ObjectOf(*s.scene, body.value("object", Json()));
   const Slot slot = SlotOf(body.value("channel", Json()));
-  const Json& shader = body.value("shader", Json());
-  if (!shader.is_string()) throw ApiError(400, "shader: expected none or a plug-in shader's name");
+  const ChannelEdit edit = ChannelEditOf(body, slot);
   const bool fresh = Fresh(s, body, std::to_string(object) + "/" + body["channel"].dump() + "/shader");
-  if (fresh) s.Edit([&] { s.scene->SetShader(object, slot, shader.get<std::string>()); });
+  if (fresh)
+    s.Edit([&] {
+      // One step however many of the three the request changes.
+      ChannelState undo;
+      bool first = true;
+      const auto keep = [&](ChannelState step) {
+        if (first) undo = std::move(step);
+        first = false;
+      };
+      if (edit.shader) keep(s.scene->SetShader(object, slot, *edit.shader));
+      if (edit.color) keep(s.scene->SetColor(object, *edit.color));
+      if (edit.strength) keep(s.scene->SetStrength(object, slot, *edit.strength));
+      s.history.Done(std::move(undo));
+    });
   Json entry = s.scene->ObjectEntry(object);
   entry["generation"] = s.session->Generation();
   if (!fresh) entry["stale"] = true;
   return entry;
+}
+
+// Whether the newest generation is rendering or rendered, rather than
+// failed or stopped: then a render at the same size would only repeat it.
+bool RendersCurrent(const RenderSession& session) {
+  const auto latest = session.Latest();
+  return session.Progress().running || (latest && latest->generation == session.Generation());
 }
 
 void AddEdits(ServerState& s) {
@@ -117,7 +161,7 @@ void AddEdits(ServerState& s) {
                 Answer(res, [&] { return SetParameters(s, BodyOf(req)); });
               }));
   s.http.Post("/api/channel", Guarded([&s](const httplib::Request& req, httplib::Response& res) {
-                Answer(res, [&] { return SetShader(s, BodyOf(req)); });
+                Answer(res, [&] { return SetChannel(s, BodyOf(req)); });
               }));
   // The render's size: a page sends its pane's. It changes what the server
   // renders, so it is a POST, never part of a GET.
@@ -129,14 +173,40 @@ void AddEdits(ServerState& s) {
                   const std::string page = PageOf(body);
                   std::lock_guard<std::mutex> lock(s.host);
                   if (s.views.size() >= maxPages && s.views.count(page) == 0) s.views = {{s.shownPage, s.Shown()}};
-                  s.views[page] = {static_cast<int>(width), static_cast<int>(height)};
+                  const ServerState::View view{static_cast<int>(width), static_cast<int>(height)};
+                  s.views[page] = view;
                   s.shownPage = page;
-                  return Json{{"generation", s.session->SetView(static_cast<int>(width), static_cast<int>(height))}};
+                  // A page that becomes active at the size already rendered
+                  // (a reload, a second window alike) gets that render as it is.
+                  if (view == s.rendered && RendersCurrent(*s.session))
+                    return Json{{"generation", s.session->Generation()}};
+                  s.rendered = view;
+                  return Json{{"generation", s.session->SetView(view.width, view.height)}};
                 });
               }));
 }
 
 }  // namespace
+
+Json SceneJson(ServerState& s) {
+  Json scene = s.scene->Overview();
+  scene["generation"] = s.session->Generation();
+  scene["history"] = {{"undo", s.history.UndoCount()}, {"redo", s.history.RedoCount()}};
+  return scene;
+}
+
+std::string PageOf(const Json& body) {
+  const Json& page = body.value("page", Json(defaultPage));
+  if (!page.is_string() || page.get<std::string>().size() > 100)
+    throw ApiError(400, "page: expected the page's name, at most 100 characters");
+  return page.get<std::string>();
+}
+
+bool Fresh(ServerState& s, const Json& body, const std::string& value) {
+  if (!body.contains("seq")) return true;
+  const auto sequence = static_cast<uint64_t>(IntegerOf(body["seq"], "seq", 0, INT64_MAX));
+  return s.order.Fresh(PageOf(body), value, sequence);
+}
 
 int64_t IntegerOf(const Json& value, const std::string& name, int64_t min, int64_t max) {
   if (value.is_number_integer() || value.is_number_unsigned()) {
@@ -179,6 +249,8 @@ Slot SlotOf(const Json& value) {
 void AddApiRoutes(ServerState& s) {
   AddReads(s);
   AddEdits(s);
+  AddViewRoutes(s);
+  AddHistoryRoutes(s);
 }
 
 }  // namespace tess::web

@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <utility>
 #include <filesystem>
 #include <iterator>
 #include <set>
 
+#include "hostapp/render/camera.h"
 #include "hostapp/scene/demo_scene.h"
 #include "hostapp/scene/model_scene.h"
 #include "hostapp/scene/scene_reader.h"
 #include "hostapp/scene/shader_reader.h"
 #include "hostapp/resources/input_file.h"
+#include "hostapp/services/parameters.h"
 #include "hostapp/services/services.h"
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/shader_json.h"
@@ -22,6 +26,7 @@ namespace fs = std::filesystem;
 using resources::ElementType;
 
 constexpr const char* slotNames[] = {"color", "bump", "normal"};
+constexpr double maxStrength = 100.0;
 
 size_t Index(Slot slot) {
   return static_cast<size_t>(slot);
@@ -61,6 +66,30 @@ const resources::Element& ParameterOf(const host::PluginNode& node, const std::s
   return *e;
 }
 
+bool IsCycleEntry(const resources::Element& e, const Json& value) {
+  return std::any_of(e.cycle.begin(), e.cycle.end(), [&value](const resources::SymbolEntry& entry) {
+    return value.is_string() ? value.get<std::string>() == entry.symbol
+                             : value.is_number_integer() && value.get<int64_t>() == entry.value;
+  });
+}
+
+// A number, flag or choice the panel would not take, worded for whoever is at
+// the panel: the parameter by its label, the range in its unit. Empty for
+// values it would take and for the kinds whose errors the scene reader words.
+std::string PanelRefusal(const resources::Element& e, const Json& value) {
+  switch (e.type) {
+    case ElementType::Real:
+      return value.is_number() ? host::RangeRefusal(e, value.get<double>()) : host::KindRefusal(e);
+    case ElementType::Long:
+      if (!e.cycle.empty()) return IsCycleEntry(e, value) ? "" : host::KindRefusal(e);
+      return value.is_number_integer() ? host::RangeRefusal(e, value.get<double>()) : host::KindRefusal(e);
+    case ElementType::Bool:
+      return value.is_boolean() ? "" : host::KindRefusal(e);
+    default:
+      return "";
+  }
+}
+
 struct SceneSource {
   std::string text, folder, label, error;
 };
@@ -90,6 +119,21 @@ void AbsoluteMeshPaths(Json& objects, const std::string& folder) {
     const fs::path file = (*mesh)["file"].get<std::string>();
     if (file.is_relative()) (*mesh)["file"] = fs::absolute(fs::path(folder) / file).lexically_normal().string();
   }
+}
+
+Json VectorJson(const HostVector& v) {
+  return Json::array({v.x, v.y, v.z});
+}
+
+// Where an object lies, for framing it; an object without points has none.
+Json BoundsJson(const render::Mesh& mesh) {
+  if (mesh.points.empty()) return nullptr;
+  HostVector low = mesh.points.front(), high = low;
+  for (const HostVector& p : mesh.points) {
+    low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+    high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+  }
+  return {{"min", VectorJson(low)}, {"max", VectorJson(high)}};
 }
 
 }  // namespace
@@ -158,7 +202,10 @@ Json PreviewScene::ObjectEntry(size_t object) const {
   Json channels = Json::object();
   for (Slot slot : {Slot::Color, Slot::Bump, Slot::Normal})
     channels[slotNames[Index(slot)]] = ChannelEntry(ChannelAt(object, slot), slot);
-  return {{"index", object}, {"name", scene->objects[object].name}, {"channels", channels}};
+  return {{"index", object},
+          {"name", scene->objects[object].name},
+          {"channels", channels},
+          {"bounds", BoundsJson(scene->objects[object].mesh)}};
 }
 
 Json PreviewScene::Overview() const {
@@ -170,7 +217,12 @@ Json PreviewScene::Overview() const {
   }
   Json objects = Json::array();
   for (size_t i = 0; i < scene->objects.size(); ++i) objects.push_back(ObjectEntry(i));
-  return {{"shaders", shaders}, {"linkShaders", links}, {"objects", objects}};
+  return {{"shaders", shaders}, {"linkShaders", links}, {"objects", objects}, {"camera", CameraJson()}};
+}
+
+Json PreviewScene::CameraJson() const {
+  const render::CameraSetup& c = scene->camera;
+  return {{"position", VectorJson(c.position)}, {"target", VectorJson(c.target)}, {"fov", c.fov}, {"aspect", Aspect()}};
 }
 
 Json PreviewScene::Panel(size_t object, Slot slot) const {
@@ -193,7 +245,14 @@ ChannelState PreviewScene::Capture(size_t object, Slot slot) const {
   state.strength = channel.strength;
   state.where = channel.where;
   if (auto* plugin = dynamic_cast<host::PluginNode*>(channel.shader)) state.values = plugin->container;
+  if (const host::ConstantShader* plain = PlainColor(object, slot)) state.plainColor = plain->colour;
   return state;
+}
+
+host::ConstantShader* PreviewScene::PlainColor(size_t object, Slot slot) const {
+  const auto& kept = held[object][Index(slot)];
+  const auto it = kept.find("none");
+  return it == kept.end() ? nullptr : dynamic_cast<host::ConstantShader*>(it->second);
 }
 
 ChannelState PreviewScene::Restore(ChannelState state) {
@@ -205,13 +264,15 @@ ChannelState PreviewScene::Restore(ChannelState state) {
   channel.where = state.where;
   if (auto* plugin = dynamic_cast<host::PluginNode*>(state.shader); plugin != nullptr && state.values)
     plugin->container = *state.values;
+  const bool plain = state.shader == nullptr || dynamic_cast<host::ConstantShader*>(state.shader) != nullptr;
+  held[state.object][Index(state.slot)][plain ? "none" : state.shader->Name()] = state.shader;
+  if (host::ConstantShader* color = PlainColor(state.object, state.slot); color != nullptr && state.plainColor)
+    color->colour = *state.plainColor;
   redo.nodes = DropUnusedNodes();
   return redo;
 }
 
-ChannelState PreviewScene::SetParameters(size_t object, Slot slot, const Json& body) {
-  host::PluginNode& node = PluginAt(object, slot);
-  ChannelState undo = Capture(object, slot);
+Json PreviewScene::ParametersOf(const Json& body) {
   Json params = Json::object();
   if (body.contains("params")) {
     if (!body["params"].is_object() || body["params"].empty())
@@ -225,21 +286,52 @@ ChannelState PreviewScene::SetParameters(size_t object, Slot slot, const Json& b
   } else {
     throw ApiError(400, R"(expected "symbol" and "value", or "params")");
   }
-  // Values refused part way leave none of the request's values behind.
-  const HostContainer before = node.container;
+  return params;
+}
+
+namespace {
+
+// Sets the values on `target`, which stands for `node` (the node itself, or
+// a scratch copy to try them on); linked nodes join `scene`.
+void ApplyParameters(const host::PluginNode& node, HostNode& target, const Json& params, render::Scene& scene,
+                     bool skipLinks) {
   try {
     for (const auto& [key, value] : params.items()) {
       const resources::Element& e = ParameterOf(node, key);
+      if (std::string why = PanelRefusal(e, value); !why.empty()) throw ApiError(400, why);
+      const bool link = e.type == ElementType::Link || e.type == ElementType::ShaderLink;
+      if (link && skipLinks) continue;
       // A scene file leaves a link out to have none; the page says so with null.
-      if (value.is_null() && (e.type == ElementType::Link || e.type == ElementType::ShaderLink))
-        node.container.SetLink(*e.id, nullptr);
+      if (value.is_null() && link)
+        target.container.SetLink(*e.id, nullptr);
       else
-        render::SetParameter(node, e, value, render::Printable(key), *scene);
+        render::SetParameter(target, e, value, render::Printable(key), scene);
     }
   } catch (const render::JsonError& e) {
-    node.container = before;
-    DropUnusedNodes();
     throw ApiError(400, e.what());
+  }
+}
+
+}  // namespace
+
+void PreviewScene::CheckParameters(size_t object, Slot slot, const Json& body) const {
+  const host::PluginNode& node = PluginAt(object, slot);
+  HostNode scratch;
+  scratch.type = node.type;
+  scratch.pluginId = node.pluginId;
+  scratch.container = node.container;
+  render::Scene unused;
+  ApplyParameters(node, scratch, ParametersOf(body), unused, true);
+}
+
+ChannelState PreviewScene::SetParameters(size_t object, Slot slot, const Json& body) {
+  host::PluginNode& node = PluginAt(object, slot);
+  ChannelState undo = Capture(object, slot);
+  const Json params = ParametersOf(body);
+  // Values refused part way leave none of the request's values behind.
+  const HostContainer before = node.container;
+  try {
+    ApplyParameters(node, node, params, *scene, false);
   } catch (const ApiError&) {
     node.container = before;
     DropUnusedNodes();
@@ -312,6 +404,39 @@ ChannelState PreviewScene::SetShader(size_t object, Slot slot, const std::string
   return undo;
 }
 
+void PreviewScene::CheckShaderName(const std::string& name) {
+  if (name != "none" && host::Services().registry.FindShader(name) == nullptr)
+    throw ApiError(400, "shader \"" + render::Printable(name) + "\": expected none or one of " +
+                            host::Services().registry.ShaderNames());
+}
+
+ChannelState PreviewScene::SetColor(size_t object, const HostVector& color) {
+  ChannelState undo = Capture(object, Slot::Color);
+  render::Channel& channel = ChannelAt(object, Slot::Color);
+  channel.shader = NodeFor(object, Slot::Color, "none");
+  channel.where = std::string("objects[") + std::to_string(object) + "].material.color";
+  PlainColor(object, Slot::Color)->colour = color;
+  undo.nodes = DropUnusedNodes();
+  return undo;
+}
+
+void PreviewScene::CheckStrength(Slot slot, double strength) {
+  if (slot == Slot::Color) throw ApiError(400, "strength: only the bump and normal channels have a strength");
+  if (!std::isfinite(strength) || std::fabs(strength) > maxStrength)
+    throw ApiError(400, "Strength must be between -100 and 100");
+}
+
+ChannelState PreviewScene::SetStrength(size_t object, Slot slot, double strength) {
+  CheckStrength(slot, strength);
+  ChannelState undo = Capture(object, slot);
+  ChannelAt(object, slot).strength = strength;
+  return undo;
+}
+
+render::CameraSetup PreviewScene::SetCamera(const render::CameraSetup& camera) {
+  return std::exchange(scene->camera, camera);
+}
+
 Json PreviewScene::Save(int width, int height, int samples) const {
   Json saved = source;
   Json image = saved.contains("image") ? saved["image"] : Json::object();
@@ -319,6 +444,12 @@ Json PreviewScene::Save(int width, int height, int samples) const {
   image["height"] = height;
   image["samples"] = samples;
   saved["image"] = image;
+  // The framing the page shows at this size, so the file renders as it does.
+  const render::CameraSetup camera = render::FitCamera(scene->camera, Aspect(), width, height);
+  saved["camera"] = {{"position", VectorJson(camera.position)},
+                     {"target", VectorJson(camera.target)},
+                     {"up", VectorJson(camera.up)},
+                     {"fov", camera.fov}};
   if (saved.contains("objects")) AbsoluteMeshPaths(saved["objects"], folder);
   for (size_t i = 0; i < scene->objects.size(); ++i) {
     Json& object = saved["objects"][i];

@@ -30,7 +30,8 @@ struct ChannelState {
   host::ShaderNode* shader = nullptr;
   double strength = 1.0;
   std::string where;
-  std::optional<HostContainer> values;  // the plug-in shader's, when it has one
+  std::optional<HostContainer> values;   // the plug-in shader's, when it has one
+  std::optional<HostVector> plainColor;  // the channel's plain colour, whichever shader it holds
   std::vector<std::unique_ptr<host::ShaderNode>> nodes;
 };
 
@@ -50,11 +51,29 @@ class PreviewScene {
   host::PluginNode& PluginAt(size_t object, Slot slot) const;
 
   Json Overview() const;
+  // {"position", "target", "fov", "aspect"}: the camera as the page edits it.
+  Json CameraJson() const;
   Json ObjectEntry(size_t object) const;
   Json Panel(size_t object, Slot slot) const;
   // `{"symbol", "value"}` or `{"params": {...}}`: all values or none.
   // Returns what takes the edit back.
   ChannelState SetParameters(size_t object, Slot slot, const Json& body);
+  // Throws the ApiError SetParameters would, changing nothing: a refused
+  // edit need not stop the render. Linked shaders are left to SetParameters.
+  void CheckParameters(size_t object, Slot slot, const Json& body) const;
+  // The colour channel's plain colour (it then holds it, whatever shader it
+  // held), and a bump or normal channel's strength.
+  ChannelState SetColor(size_t object, const HostVector& color);
+  ChannelState SetStrength(size_t object, Slot slot, double strength);
+  static void CheckStrength(Slot slot, double strength);
+  // ApiError (400) unless SetShader knows the name.
+  static void CheckShaderName(const std::string& name);
+
+  const render::CameraSetup& Camera() const { return scene->camera; }
+  // Returns the camera it replaced.
+  render::CameraSetup SetCamera(const render::CameraSetup& camera);
+  // The shape the scene frames: its image's width over its height.
+  double Aspect() const { return static_cast<double>(scene->image.width) / scene->image.height; }
   // "none" or a plug-in shader's name; a shader the channel held before
   // comes back with its values. Returns what takes the edit back.
   ChannelState SetShader(size_t object, Slot slot, const std::string& name);
@@ -71,6 +90,8 @@ class PreviewScene {
   render::Channel& ChannelAt(size_t object, Slot slot) const;
   host::ShaderNode* NodeFor(size_t object, Slot slot, const std::string& name);
   ChannelState Capture(size_t object, Slot slot) const;
+  host::ConstantShader* PlainColor(size_t object, Slot slot) const;
+  static Json ParametersOf(const Json& body);
   // Hands over the nodes nothing reaches any more, such as a linked shader
   // that an edit replaced (with the module's object behind it).
   std::vector<std::unique_ptr<host::ShaderNode>> DropUnusedNodes();

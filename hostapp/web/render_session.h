@@ -50,6 +50,8 @@ class RenderSession {
 
   // Empty unless the render world could not be built.
   const std::string& Error() const { return buildError; }
+  // What the renders trace, for picking on other threads; built when Error() is empty.
+  const render::RenderWorld& World() const { return *world; }
 
   // Stops the render, waits until no render thread reads the document and
   // its shaders are released, runs `change`, and asks for the next

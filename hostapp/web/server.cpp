@@ -149,6 +149,10 @@ void ServerState::Edit(const std::function<void()>& change) {
   session->Edit(change, [this](uint64_t next) { events.Publish("scene", Dump(Json{{"generation", next}})); });
 }
 
+void ServerState::EditView(const std::function<void()>& change) {
+  Edit(change);
+}
+
 PreviewServer::PreviewServer(std::unique_ptr<ServerState> s) : state(std::move(s)) {}
 
 PreviewServer::~PreviewServer() {
@@ -194,6 +198,7 @@ std::unique_ptr<PreviewServer> PreviewServer::Create(const ServeOptions& options
     return nullptr;
   }
   InstallMiddleware(state->http, AccessFor(options.listen, state->port, state->token));
+  state->rendered = {options.width, options.height};
   state->session->SetView(options.width, options.height);
   return std::unique_ptr<PreviewServer>(new PreviewServer(std::move(state)));
 }

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "hostapp/web/edit_history.h"
 #include "hostapp/web/edit_order.h"
 #include "hostapp/web/event_hub.h"
 #include "hostapp/web/middleware.h"
@@ -35,21 +36,26 @@ struct ServerState {
   TitleBarView titleBar;
   EventHub events;
   std::unique_ptr<RenderSession> session;
-  EditOrder order;  // under `host`
+  EditOrder order;      // under `host`
+  EditHistory history;  // under `host`
   // What each page shows, by the page's name; requests that name no page
   // act on the default page "". One render serves them all: it follows the
   // page that set its view last.
   struct View {
     int width = 640, height = 360;
+    bool operator==(const View& o) const { return width == o.width && height == o.height; }
   };
   std::map<std::string, View> views;  // under `host`
   std::string shownPage;              // under `host`
+  View rendered;                      // the size the session renders at, under `host`
   const View& Shown() { return views[shownPage]; }
 
   ~ServerState();
   // Changes the scene with no render reading it and starts the next
   // generation; every page hears of it before its first pass.
   void Edit(const std::function<void()>& change);
+  // As Edit, for a change of the camera alone: the shaders stay prepared.
+  void EditView(const std::function<void()>& change);
 };
 
 // The request's body as a JSON object; ApiError (400) otherwise.
@@ -62,7 +68,17 @@ int64_t QueryInteger(const httplib::Request& req, const std::string& name, int64
 size_t ObjectOf(const PreviewScene& scene, const Json& value);
 Slot SlotOf(const Json& value);
 
+// The scene as GET /api/scene answers it; the caller holds `host`.
+Json SceneJson(ServerState& s);
+// The page a request names, or the default page "".
+std::string PageOf(const Json& body);
+// Whether the edit is newer than every one applied of the same value from
+// the same page; edits that carry no number are always applied.
+bool Fresh(ServerState& s, const Json& body, const std::string& value);
+
 void AddApiRoutes(ServerState& state);
+void AddViewRoutes(ServerState& state);
+void AddHistoryRoutes(ServerState& state);
 void AddEventRoutes(ServerState& state);
 void AddTitleBarRoutes(ServerState& state);
 

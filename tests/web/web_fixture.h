@@ -34,6 +34,8 @@ class WebTest : public ::testing::Test {
     host::ResetServices();
     gui::InstallGuiTables();
     ASSERT_EQ(module.Start(TESSALINE_MODULE), "");
+    BeforeServing();
+    if (HasFatalFailure()) return;
     web::ServeOptions options;
     options.port = 0;
     // A page of the test's own: what the server does with a page, not what the page holds.
@@ -66,6 +68,10 @@ class WebTest : public ::testing::Test {
     std::error_code ec;
     std::filesystem::remove_all(staticDir, ec);
   }
+
+  // For a fixture that changes what the module registered before the server
+  // reads it.
+  virtual void BeforeServing() {}
 
   std::string WithToken(const std::string& path) const {
     return path + (path.find('?') == std::string::npos ? "?" : "&") + "token=" + token;
