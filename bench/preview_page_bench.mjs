@@ -31,7 +31,8 @@ const stepMs = 30_000;
 
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const worst = (values) => Math.max(...values);
-const figure = (values) => `median ${median(values).toFixed(0)} ms, worst ${worst(values).toFixed(0)} ms over ${values.length}`;
+const figure = (values) => (values.length === 0 ? 'none measured'
+  : `median ${median(values).toFixed(0)} ms, worst ${worst(values).toFixed(0)} ms over ${values.length}`);
 
 function startServer() {
   const child = spawn(join(build, 'tessaline-host'), ['serve', '--port', '0', '--listen', '127.0.0.1', '--stop-after', '900'],

@@ -133,7 +133,7 @@ export class Channels {
     const input = document.createElement('input');
     input.type = 'number';
     input.className = 'channel-strength';
-    Object.assign(input, { min: 0, max: 100, step: 'any', value: String(strength), title: 'Strength: 0 … 100' });
+    Object.assign(input, { min: -100, max: 100, step: 'any', value: String(strength), title: 'Strength: −100 … 100' });
     input.setAttribute('aria-label', `${channelLabels[name]} strength`);
     input.addEventListener('change', () => {
       const value = Number(input.value);

@@ -15,12 +15,21 @@ const sameVector = (a, b) => Array.isArray(a) && Array.isArray(b) && a.every((v,
 const sameCamera = (a, b) => sameVector(a.position, b.position) && sameVector(a.target, b.target);
 const describeCamera = (c) => `position ${c.position.map((v) => v.toFixed(3)).join(', ')}, target ${c.target.map((v) => v.toFixed(3)).join(', ')}`;
 
+// Waits for the saved camera to pass the test and then to hold still (a
+// drag's last positions may still be on their way).
 async function waitForCamera(page, test, stepMs) {
   const until = Date.now() + stepMs;
+  const settleMs = 250;
   let camera = (await savedScene(page)).camera;
-  while (!test(camera) && Date.now() < until) {
+  let still = null;
+  while (Date.now() < until) {
     await page.waitForTimeout(50);
-    camera = (await savedScene(page)).camera;
+    const next = (await savedScene(page)).camera;
+    if (!sameCamera(next, camera)) still = null;
+    camera = next;
+    if (!test(camera)) continue;
+    still ??= Date.now();
+    if (Date.now() - still >= settleMs) break;
   }
   return { camera, ok: test(camera) };
 }

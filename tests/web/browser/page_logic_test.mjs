@@ -99,6 +99,10 @@ test('a page shows its own passes only', () => {
   assert.ok(!passFitsView({ width: 901, height: 760 }, view, 1));
   assert.ok(passFitsView({ width: 450, height: 380 }, view, 0.5));
   assert.ok(passFitsView({ width: 112, height: 95 }, view, 0.5));
+  // Odd sides round to the nearest pixel: 901 × 0.25 = 225.25, 763 × 0.25 = 190.75.
+  assert.ok(passFitsView({ width: 225, height: 191 }, { width: 901, height: 763 }, 0.25));
+  assert.ok(passFitsView({ width: 56, height: 47 }, { width: 901, height: 763 }, 0.25));
+  assert.ok(!passFitsView({ width: 225, height: 190 }, { width: 901, height: 763 }, 0.25));
   assert.ok(!passFitsView({ width: 900, height: 760 }, view, 0.5), 'a pass of the old scale');
   assert.ok(!passFitsView({ width: 900, height: 760 }, null, 1), 'before the page asked for a size');
 });
