@@ -21,8 +21,8 @@ const token = readToken();
 
 // This page's name and the number of its next edit: the server applies only
 // the newest edit of a value from one page, however the requests overtake.
-// The name lasts as long as the tab, so that a reloaded page finds the render
-// the server already made for it.
+// The name lasts as long as the tab: a reloaded page is the same page to the
+// server, which keeps its view.
 function readPageId() {
   const kept = sessionStorage.getItem('tessaline-page');
   if (kept) return kept;

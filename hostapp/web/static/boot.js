@@ -1,7 +1,6 @@
 // The first image, before the page's modules have loaded: as soon as layout
 // gives the render pane its size, this asks the server for a render of that
-// size (unless it already follows this tab at that size: a reload), opens
-// the event stream and draws the passes it announces. The render pane's
+// size, opens the event stream and draws the passes it announces. The render pane's
 // module takes the stream over when it starts (RenderView.adopt); until then
 // events wait here. A plain script, so that it runs while the modules load.
 (() => {
@@ -24,46 +23,44 @@
     sessionStorage.setItem('tessaline-page', page);
   }
   const headers = { 'X-Tessaline-Token': token, 'Content-Type': 'application/json' };
-  const boot = { size: null, generation: -1, events: null, waiting: [], shown: null, adopted: null };
+  const boot = {
+    size: null, generation: -1, events: null, waiting: [], newest: null, shown: null, adopted: null, drawn: () => {},
+  };
   // Resolves once the stream is open, or the start failed (no events then).
   boot.ready = new Promise((resolve) => { boot.started = resolve; });
   window.tessalineBoot = boot;
 
-  // The modules wait for the stream's connection at most this long.
-  const modulesLatestMs = 250;
+  // The modules wait for the first image at most this long.
+  const modulesLatestMs = 400;
   const side = (css) => Math.min(4096, Math.max(16, Math.round(css * (window.devicePixelRatio || 1))));
 
-  // The status and the stream go out together, before the modules load:
-  // the browser opens few connections to one server at a time. The stream
-  // begins with the newest pass, which is this tab's image when it was
-  // reloaded (passes of another size are left alone); if the server renders
-  // for another page or size, the view follows.
+  // The view and the stream go out together, before the modules load: the
+  // browser opens few connections to one server at a time. The stream begins
+  // with the newest pass, which is older than the view's render: passes are
+  // drawn only once the view's answer says which generation is this page's.
   async function start() {
     const size = { width: side(pane.clientWidth), height: side(pane.clientHeight) };
     boot.size = size;
-    const status = fetch('/api/status', { headers, priority: 'high' });
+    const view = fetch('/api/view', { method: 'POST', headers, body: JSON.stringify({ ...size, page }), priority: 'high' });
     const events = new EventSource(`/api/events?token=${encodeURIComponent(token)}`);
     boot.events = events;
     for (const type of ['pass', 'progress', 'scene', 'error']) {
       events.addEventListener(type, (event) => (boot.adopted ? boot.adopted(type, event) : heard(type, event)));
     }
-    // The stream holds its connection for good: the modules' requests queue
-    // behind it rather than it behind them.
+    // The first image goes first: the modules' requests would share the
+    // browser's few connections to the server, and its time, with it.
     let loading = false;
     const load = () => {
       if (!loading) loadModules();
       loading = true;
     };
-    events.addEventListener('open', load);
+    boot.drawn = load;
     setTimeout(load, modulesLatestMs);
     try {
-      const now = await (await status).json();
-      boot.generation = now.generation ?? -1;
-      if (now.page !== page || now.view?.width !== size.width || now.view?.height !== size.height) {
-        const answer = await fetch('/api/view', { method: 'POST', headers, body: JSON.stringify({ ...size, page }), priority: 'high' });
-        if (!answer.ok) throw new Error(String(answer.status));
-        boot.generation = (await answer.json()).generation;
-      }
+      const answer = await view;
+      if (!answer.ok) throw new Error(String(answer.status));
+      boot.generation = (await answer.json()).generation;
+      if (boot.newest) drawNewest();
     } catch {
       // The render pane's module connects again and words the failure.
       events.close();
@@ -94,7 +91,21 @@
 
   function heard(type, event) {
     boot.waiting.push({ type, event });
-    if (type === 'pass') drawFirst(JSON.parse(event.data));
+    if (type !== 'pass') return;
+    boot.newest = JSON.parse(event.data);
+    if (boot.generation >= 0) drawNewest();
+  }
+
+  // A full-size pass takes a while to decode; its generation's quick first
+  // pass (a sixteenth of the pixels) is shown meanwhile, as it would be
+  // after an edit.
+  function drawNewest() {
+    const pass = boot.newest;
+    if (pass.pass > 0 && !boot.shown) {
+      const quarter = { width: Math.max(1, Math.floor(pass.width / 4)), height: Math.max(1, Math.floor(pass.height / 4)) };
+      drawFirst({ ...pass, ...quarter, pass: 0, samples: 1, final: false });
+    }
+    drawFirst(pass);
   }
 
   // Only a pass of this render's size (or its quick first pass) and of the
@@ -118,7 +129,8 @@
       canvas.getContext('2d').drawImage(bitmap, 0, 0);
       bitmap.close();
       boot.shown = pass;
-      canvas.dataset.firstImageMs = performance.now().toFixed(1);
+      canvas.dataset.firstImageMs ??= performance.now().toFixed(1);
+      boot.drawn();
     } catch {
       // The module shows the passes from here on.
     }

@@ -4,7 +4,7 @@
 // the progress bar and the status line up to date. Several pages may watch
 // one server: the render follows the page that asked last, so a page asks
 // again when the user turns to it, and never shows another page's passes.
-import { getBlob, getJson, onTokenRefused, pageId, postJson, withToken } from './api.js';
+import { getBlob, onTokenRefused, pageId, postJson, withToken } from './api.js';
 import { passFitsView } from './pass_size.js';
 
 const maxSide = 4096;
@@ -146,12 +146,10 @@ export class RenderView {
   }
 
   // The pane's size goes first, as a POST: opening the stream changes nothing.
-  // A reloaded page whose render the server still follows at this size needs
-  // none: the stream's first pass is its image, and no render starts again.
   async connect() {
     if (this.stopped) return;
     try {
-      if (!(await this.serverFollows())) await this.sendView();
+      await this.sendView();
     } catch (error) {
       if (error.status === 403) return;  // the token is refused: see serverRestarted
       // Otherwise the stream's own failure below says the server is away.
@@ -187,19 +185,12 @@ export class RenderView {
     document.body.classList.add('disconnected');
   }
 
-  async serverFollows() {
-    const status = await getJson('/api/status');
-    const follows = status.page === pageId && status.view?.width === this.size.width && status.view?.height === this.size.height;
-    if (follows) this.noteGeneration(status.generation);
-    return follows;
-  }
-
-  // The user turned to this page: if the server renders for another page,
-  // ask it to render for this one.
+  // The user turned to this page: the server renders for it from now on (a
+  // render of this size that is current already is kept as it is).
   async activate() {
     if (this.stopped || !this.size) return;
     try {
-      if (!(await this.serverFollows())) await this.sendView();
+      await this.sendView();
     } catch {
       // The stream's failure reports a server that went away.
     }
