@@ -274,7 +274,7 @@ export async function checkDropOpens(page, t, file) {
   }, before, { timeout: t.stepMs, polling: 50 }).then(() => true, () => false);
   const status = await page.locator('#status').textContent();
   t.check(`a dropped ${name} opens`, opened, `${(await names()).join(', ')}; ${status}`);
-  const imaged = await page.waitForFunction(() => document.querySelector('#render').dataset.final === 'true',
+  const imaged = opened && await page.waitForFunction(() => document.querySelector('#render').dataset.final === 'true',
     null, { timeout: t.stepMs }).then(() => true, () => false);
   t.check('… and renders', imaged);
 
@@ -292,7 +292,7 @@ export async function checkDropOpens(page, t, file) {
   const back = await page.waitForFunction((old) => [...document.querySelectorAll('#object-list button')]
     .map((b) => b.textContent).join('\n') === old.join('\n'), before, { timeout: t.stepMs, polling: 50 })
     .then(() => true, () => false);
-  t.check('Undo brings the scene before the file back', back);
+  t.check('Undo brings the scene before the file back', opened && back);
 }
 
 // After the server restarts, the page stops retrying and says what to do.
