@@ -1,6 +1,7 @@
 // The JSON API of the scene, its panels, edits and the view.
 #include <cmath>
 
+#include "hostapp/render/camera.h"
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/server_state.h"
 
@@ -78,7 +79,16 @@ void AddReads(ServerState& s) {
                Answer(res, [&] {
                  std::lock_guard<std::mutex> lock(s.host);
                  const ServerState::View& view = s.Shown();
-                 return s.scene->Save(view.width, view.height, PassesFor(view.width, view.height).back().samples);
+                 const RenderControls render = s.session->Controls();
+                 const int width = render.Scaled(view.width), height = render.Scaled(view.height);
+                 Json saved = s.scene->Save(width, height, render.samples);
+                 // Framed as the preview frames it, so the file renders the final pass.
+                 const render::Scene& scene = s.scene->Scene();
+                 saved["camera"]["fov"] =
+                     render::FitCamera(scene.camera, static_cast<double>(scene.image.width) / scene.image.height,
+                                       width, height)
+                         .fov;
+                 return saved;
                });
                res.set_header("Content-Disposition", "attachment; filename=\"scene.json\"");
              }));

@@ -94,6 +94,7 @@ std::string DefaultStaticDir() {
 void AddRoutes(ServerState& state) {
   AddApiRoutes(state);
   AddEventRoutes(state);
+  AddRenderRoutes(state);
   AddTitleBarRoutes(state);
   state.http.Get("/manual.pdf",
                  Guarded([&state](const httplib::Request&, httplib::Response& res) { ServeManual(state, res); }));

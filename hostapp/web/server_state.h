@@ -64,6 +64,7 @@ Slot SlotOf(const Json& value);
 
 void AddApiRoutes(ServerState& state);
 void AddEventRoutes(ServerState& state);
+void AddRenderRoutes(ServerState& state);
 void AddTitleBarRoutes(ServerState& state);
 
 }  // namespace tess::web
