@@ -34,13 +34,13 @@ render::Image8 Decode(const std::string& png) {
   return image;
 }
 
-class WebRender : public WebTest {
+class WebRenderOutputs : public WebTest {
  protected:
-  WebRender() {
+  WebRenderOutputs() {
     scenePath = (fs::temp_directory_path() / ("tessaline-quads-" + std::to_string(::getpid()) + ".json")).string();
     std::ofstream(scenePath) << facingQuads;
   }
-  ~WebRender() override { fs::remove(scenePath); }
+  ~WebRenderOutputs() override { fs::remove(scenePath); }
 
   render::Image8 Aov(const Json& pass, const std::string& aov) {
     const auto png = Get(pass["url"].get<std::string>() + "&aov=" + aov);
@@ -57,7 +57,7 @@ class WebRender : public WebTest {
   }
 };
 
-TEST_F(WebRender, PassOutputsAreImagesOfThePassSizeAndShowWhatThePixelsHit) {
+TEST_F(WebRenderOutputs, PassOutputsAreImagesOfThePassSizeAndShowWhatThePixelsHit) {
   const Json pass = WaitForFinalPass();
   const render::Image8 beauty = Aov(pass, "beauty");
   const render::Image8 normal = Aov(pass, "normal");
@@ -94,7 +94,7 @@ TEST_F(WebRender, PassOutputsAreImagesOfThePassSizeAndShowWhatThePixelsHit) {
   EXPECT_EQ(Aov(pass, "object").rgb, object.rgb);
 }
 
-TEST_F(WebRender, BadRenderControlsAreRefusedAndChangeNothing) {
+TEST_F(WebRenderOutputs, BadRenderControlsAreRefusedAndChangeNothing) {
   WaitForFinalPass();
   const Json before = GetJson("/api/status");
   const Json refused[] = {
@@ -115,7 +115,7 @@ TEST_F(WebRender, BadRenderControlsAreRefusedAndChangeNothing) {
   EXPECT_EQ(answer["generation"], before["generation"]);
 }
 
-TEST_F(WebRender, ControlsSetTheFinalPassAndPauseHoldsViewsUntilResumed) {
+TEST_F(WebRenderOutputs, ControlsSetTheFinalPassAndPauseHoldsViewsUntilResumed) {
   WaitForFinalPass();
   Json answer = PostJson("/api/render", {{"samples", 4}, {"scale", 0.5}});
   EXPECT_EQ(answer["render"]["samples"], 4);
