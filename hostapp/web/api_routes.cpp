@@ -85,8 +85,8 @@ void AddReads(ServerState& s) {
                  // Framed as the preview frames it, so the file renders the final pass.
                  const render::Scene& scene = s.scene->Scene();
                  saved["camera"]["fov"] =
-                     render::FitCamera(scene.camera, static_cast<double>(scene.image.width) / scene.image.height,
-                                       width, height)
+                     render::FitCamera(scene.camera, static_cast<double>(scene.image.width) / scene.image.height, width,
+                                       height)
                          .fov;
                  return saved;
                });

@@ -93,8 +93,8 @@ Aov AovOf(const httplib::Request& req) {
   const std::string name = req.get_param_value("aov");
   const Aov* aov = AovNamed(name);
   if (aov == nullptr)
-    throw ApiError(400, "aov: expected beauty, normal, albedo or object, got \"" +
-                            render::Printable(name.substr(0, 40)) + "\"");
+    throw ApiError(
+        400, "aov: expected beauty, normal, albedo or object, got \"" + render::Printable(name.substr(0, 40)) + "\"");
   return *aov;
 }
 

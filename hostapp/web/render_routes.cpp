@@ -16,8 +16,8 @@ RenderControls ControlsOf(const Json& body, RenderControls controls) {
     if (key == "samples") {
       controls.samples = static_cast<int>(IntegerOf(value, "samples", 1, maxSamples));
     } else if (key == "scale") {
-      const bool allowed = value.is_number() && (value.get<double>() == 1.0 || value.get<double>() == 0.5 ||
-                                                 value.get<double>() == 0.25);
+      const bool allowed = value.is_number() &&
+                           (value.get<double>() == 1.0 || value.get<double>() == 0.5 || value.get<double>() == 0.25);
       if (!allowed) throw ApiError(400, "scale: expected 1, 0.5 or 0.25");
       controls.scale = value.get<double>();
     } else if (key == "paused") {

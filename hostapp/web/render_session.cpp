@@ -71,8 +71,8 @@ RenderSession::~RenderSession() {
 
 uint64_t RenderSession::Post(std::unique_lock<std::mutex>&, bool edited) {
   if (edited) ++revision;
-  pending = Request{++generations, revision, controls.Scaled(viewWidth), controls.Scaled(viewHeight), controls.samples,
-                    Clock::now()};
+  pending = Request{++generations,    revision,    controls.Scaled(viewWidth), controls.Scaled(viewHeight),
+                    controls.samples, Clock::now()};
   control.cancel = true;  // the running generation is stale now
   changed.notify_all();
   return generations;
@@ -294,9 +294,8 @@ bool RenderSession::RunPass(const Request& job, const std::vector<PassPlan>& pas
     });
   // The scene's framing whatever the pane's shape; a quarter-size pass has
   // (nearly) the shape of the full size.
-  const render::CameraSetup camera =
-      render::FitCamera(document.camera, static_cast<double>(document.image.width) / document.image.height,
-                        plan.width, plan.height);
+  const render::CameraSetup camera = render::FitCamera(
+      document.camera, static_cast<double>(document.image.width) / document.image.height, plan.width, plan.height);
   const render::RenderSettings settings = PassSettings(plan, sums, camera);
   StartPass(passes, index);
   render::Frame frame = render::RenderFrame(world->Context(), settings);

@@ -97,10 +97,18 @@ TEST_F(WebRenderOutputs, PassOutputsAreImagesOfThePassSizeAndShowWhatThePixelsHi
 TEST_F(WebRenderOutputs, BadRenderControlsAreRefusedAndChangeNothing) {
   WaitForFinalPass();
   const Json before = GetJson("/api/status");
-  const Json refused[] = {
-      {{"samples", 0}},      {{"samples", 257}},   {{"samples", 2.5}},        {{"samples", "16"}},
-      {{"scale", 0.3}},      {{"scale", 2}},       {{"scale", "1"}},          {{"paused", 1}},
-      {{"paused", "true"}},  {{"sample", 4}},      {{"samples", 4}, {"scale", 0.75}}, {{"samples", nullptr}}};
+  const Json refused[] = {{{"samples", 0}},
+                          {{"samples", 257}},
+                          {{"samples", 2.5}},
+                          {{"samples", "16"}},
+                          {{"scale", 0.3}},
+                          {{"scale", 2}},
+                          {{"scale", "1"}},
+                          {{"paused", 1}},
+                          {{"paused", "true"}},
+                          {{"sample", 4}},
+                          {{"samples", 4}, {"scale", 0.75}},
+                          {{"samples", nullptr}}};
   for (const Json& body : refused) {
     const Json answer = PostJson("/api/render", body, 400);
     EXPECT_TRUE(answer.contains("error")) << body.dump();
@@ -146,6 +154,30 @@ TEST_F(WebRenderOutputs, ControlsSetTheFinalPassAndPauseHoldsViewsUntilResumed) 
   const Json saved = GetJson("/api/scene.json");
   EXPECT_EQ(saved["image"]["width"], 20);
   EXPECT_EQ(saved["image"]["samples"], 1);
+}
+
+TEST_F(WebRenderOutputs, ProgressEventsGrowOverTheGenerationAndEndAtOne) {
+  WaitForFinalPass();
+  PostJson("/api/render", {{"samples", 64}});
+  const uint64_t generation = PostJson("/api/view", {{"width", 320}, {"height", 180}})["generation"].get<uint64_t>();
+  std::vector<double> overall;
+  std::string buffer;
+  // Reads the stream until the generation's progress reaches 1 (the client's
+  // read timeout bounds the wait).
+  client->Get(WithToken("/api/events"), [&](const char* data, size_t size) {
+    buffer.append(data, size);
+    for (size_t end = buffer.find("\n\n"); end != std::string::npos; end = buffer.find("\n\n")) {
+      const std::string event = buffer.substr(0, end);
+      buffer.erase(0, end + 2);
+      if (event.rfind("event: progress", 0) != 0) continue;
+      const Json progress = Json::parse(event.substr(event.find("data: ") + 6));
+      if (progress["generation"] == generation) overall.push_back(progress["overall"].get<double>());
+    }
+    return overall.empty() || overall.back() < 1.0;
+  });
+  ASSERT_FALSE(overall.empty());
+  EXPECT_EQ(overall.back(), 1.0);
+  for (size_t i = 1; i < overall.size(); ++i) EXPECT_GE(overall[i], overall[i - 1]) << "event " << i;
 }
 
 }  // namespace

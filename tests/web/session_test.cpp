@@ -303,8 +303,7 @@ TEST_F(RenderSessionTest, PausedControlsHoldEditsAndViewsUntilResumed) {
 TEST_F(RenderSessionTest, ACameraEditKeepsThePreparedShaders) {
   const Pass before = FinalPass(session->SetView(width, height));
   const uint64_t preparations = session->Preparations();
-  const Pass moved =
-      FinalPass(session->Edit([&] { scene->camera.position.x += 0.7; }, nullptr, web::EditKind::View));
+  const Pass moved = FinalPass(session->Edit([&] { scene->camera.position.x += 0.7; }, nullptr, web::EditKind::View));
   EXPECT_EQ(session->Preparations(), preparations);
   session->Pause();
   // The moved camera shows: the plain render of the moved scene, not the image before.
@@ -359,8 +358,8 @@ TEST_F(RenderSessionTest, AccumulatedOutputsMatchOneRenderOfAllSamples) {
 }
 
 TEST(PassPlan, FullSizePassesSplitOneSampleSetInOrderWithoutRepeatingACount) {
-  const std::pair<int, std::vector<int>> cases[] = {
-      {16, {1, 4, 16}}, {1, {1}}, {2, {1, 2}}, {4, {1, 4}}, {5, {1, 4, 5}}, {256, {1, 4, 256}}};
+  const std::pair<int, std::vector<int>> cases[] = {{16, {1, 4, 16}}, {1, {1}},       {2, {1, 2}},
+                                                    {4, {1, 4}},      {5, {1, 4, 5}}, {256, {1, 4, 256}}};
   for (const auto& [samples, ends] : cases) {
     const auto passes = web::PassesFor(900, 760, samples);
     ASSERT_EQ(passes.size(), ends.size() + 1) << samples << " samples";
