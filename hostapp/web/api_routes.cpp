@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "hostapp/render/camera.h"
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/server_state.h"
 
@@ -62,7 +63,16 @@ void AddReads(ServerState& s) {
                Answer(res, [&] {
                  std::lock_guard<std::mutex> lock(s.host);
                  const ServerState::View& view = s.Shown();
-                 return s.scene->Save(view.width, view.height, PassesFor(view.width, view.height).back().samples);
+                 const RenderControls render = s.session->Controls();
+                 const int width = render.Scaled(view.width), height = render.Scaled(view.height);
+                 Json saved = s.scene->Save(width, height, render.samples);
+                 // Framed as the preview frames it, so the file renders the final pass.
+                 const render::Scene& scene = s.scene->Scene();
+                 saved["camera"]["fov"] =
+                     render::FitCamera(scene.camera, static_cast<double>(scene.image.width) / scene.image.height, width,
+                                       height)
+                         .fov;
+                 return saved;
                });
                res.set_header("Content-Disposition", "attachment; filename=\"scene.json\"");
              }));
@@ -192,6 +202,7 @@ Json SceneJson(ServerState& s) {
   Json scene = s.scene->Overview();
   scene["generation"] = s.session->Generation();
   scene["history"] = {{"undo", s.history.UndoCount()}, {"redo", s.history.RedoCount()}};
+  scene["render"] = RenderControlsJson(s.session->Controls());
   return scene;
 }
 
