@@ -3,7 +3,6 @@
 #include <cmath>
 #include <optional>
 
-#include "hostapp/render/camera.h"
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/server_state.h"
 
@@ -65,14 +64,9 @@ void AddReads(ServerState& s) {
                  const ServerState::View& view = s.Shown();
                  const RenderControls render = s.session->Controls();
                  const int width = render.Scaled(view.width), height = render.Scaled(view.height);
-                 Json saved = s.scene->Save(width, height, render.samples);
-                 // Framed as the preview frames it, so the file renders the final pass.
-                 const render::Scene& scene = s.scene->Scene();
-                 saved["camera"]["fov"] =
-                     render::FitCamera(scene.camera, static_cast<double>(scene.image.width) / scene.image.height, width,
-                                       height)
-                         .fov;
-                 return saved;
+                 // At the render's size, framed as the preview frames it:
+                 // the file renders the final pass.
+                 return s.scene->Save(width, height, render.samples);
                });
                res.set_header("Content-Disposition", "attachment; filename=\"scene.json\"");
              }));
