@@ -8,6 +8,8 @@
 namespace tess::render {
 namespace {
 
+constexpr double pi = 3.141592653589793;
+
 uint64_t Mix64(uint64_t h) {
   h ^= h >> 33;
   h *= 0xFF51AFD7ED558CCDull;
@@ -29,24 +31,24 @@ Camera::Camera(const CameraSetup& setup, int w, int h) : origin(setup.position),
   // An up vector along the view direction leaves no right: pick any.
   if (Length(right) == 0.0) right = Normalize(Cross(forward, std::fabs(forward.y) < 0.9 ? Vec{0, 1, 0} : Vec{1, 0, 0}));
   up = Cross(right, forward);
-  halfHeight = std::tan(setup.fov * 3.141592653589793 / 360.0);
+  halfHeight = std::tan(setup.fov * pi / 360.0);
   halfWidth = halfHeight * width / height;
-}
-
-CameraSetup FitCamera(const CameraSetup& camera, double sceneAspect, int width, int height) {
-  const double aspect = static_cast<double>(width) / height;
-  if (!(aspect < sceneAspect)) return camera;
-  constexpr double degrees = 180.0 / 3.141592653589793;
-  CameraSetup fitted = camera;
-  const double halfHeight = std::tan(camera.fov / (2.0 * degrees)) * sceneAspect / aspect;
-  fitted.fov = 2.0 * std::atan(halfHeight) * degrees;
-  return fitted;
 }
 
 HostVector Camera::Direction(double x, double y) const {
   const double sx = (2.0 * x / width - 1.0) * halfWidth;
   const double sy = (1.0 - 2.0 * y / height) * halfHeight;
   return Normalize(forward + right * sx + up * sy);
+}
+
+CameraSetup FitCamera(const CameraSetup& camera, double sceneAspect, int width, int height) {
+  if (width <= 0 || height <= 0 || !(sceneAspect > 0.0) || !std::isfinite(sceneAspect)) return camera;
+  const double aspect = static_cast<double>(width) / height;
+  if (aspect >= sceneAspect) return camera;
+  CameraSetup fitted = camera;
+  const double halfTangent = std::tan(camera.fov * pi / 360.0) * sceneAspect / aspect;
+  fitted.fov = std::atan(halfTangent) * 360.0 / pi;
+  return fitted;
 }
 
 void PixelSample(int x, int y, int k, int count, double& dx, double& dy) {

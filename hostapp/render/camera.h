@@ -20,10 +20,11 @@ class Camera {
   double width, height, halfHeight, halfWidth;
 };
 
-// The camera that keeps the scene's framing in a width × height image: where
-// the image is narrower than the scene's own aspect (width over height), the
-// vertical field of view widens until the scene's horizontal one fits, so
-// nothing the scene frames is cut off.
+// The camera that shows what `camera` frames in an image of `sceneAspect`
+// (width over height) in an image of width x height: where that image is
+// narrower, the vertical field of view widens until the horizontal one fits
+// (its half-tangent becomes tan(fov / 2) * sceneAspect / (width / height)).
+// Unchanged where the image is as wide or wider, or the sizes make no shape.
 CameraSetup FitCamera(const CameraSetup& camera, double sceneAspect, int width, int height);
 
 // Sample k of `count` inside pixel (x, y), as offsets in [0, 1)^2: one per

@@ -47,17 +47,32 @@ struct OutputSums {
   }
 
   void Store(Frame& frame, const RenderSettings& s, int x, int y) const {
-    const auto put = [](float* to, const Vec& v) {
-      to[0] = static_cast<float>(v.x);
-      to[1] = static_cast<float>(v.y);
-      to[2] = static_cast<float>(v.z);
-    };
     const double share = samples > 0 ? 1.0 / samples : 0.0;
-    if (s.normals) put(frame.normals.At(x, y), hits > 0 ? Normalize(normal) : normal);
-    if (s.albedo) put(frame.albedo.At(x, y), albedo * share);
+    if (s.outputSums) {
+      StoreSums(frame, s, x, y);
+    } else {
+      if (s.normals) Put(frame.normals.At(x, y), hits > 0 ? Normalize(normal) : normal);
+      if (s.albedo) Put(frame.albedo.At(x, y), albedo * share);
+    }
     if (s.depth)
       *frame.depth.At(x, y) = hits > 0 ? static_cast<float>(distance / hits) : std::numeric_limits<float>::infinity();
     if (s.coverage) *frame.coverage.At(x, y) = static_cast<float>(hits * share);
+  }
+
+ private:
+  static void Put(float* to, const Vec& v) {
+    to[0] = static_cast<float>(v.x);
+    to[1] = static_cast<float>(v.y);
+    to[2] = static_cast<float>(v.z);
+  }
+  static Vec Get(const FloatImage* image, int x, int y) {
+    if (image == nullptr) return {0, 0, 0};
+    const float* v = image->At(x, y);
+    return {v[0], v[1], v[2]};
+  }
+  void StoreSums(Frame& frame, const RenderSettings& s, int x, int y) const {
+    if (s.normals) Put(frame.normals.At(x, y), Get(s.previousNormals, x, y) + normal);
+    if (s.albedo) Put(frame.albedo.At(x, y), Get(s.previousAlbedo, x, y) + albedo);
   }
 };
 
@@ -70,10 +85,8 @@ void RenderTile(Job& job, SampleShader& shader, int tile) {
   // many samples takes long enough for an edit to notice the wait.
   for (int y = y0; y < std::min(y0 + tileSize, s.height) && !Cancelled(job); ++y)
     for (int x = x0; x < std::min(x0 + tileSize, s.width); ++x) {
-      Vec colour =
-          s.previous != nullptr
-              ? s.previous->pixels[static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x)]
-              : Vec{0, 0, 0};
+      const size_t pixel = static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x);
+      Vec colour = s.previous != nullptr ? s.previous->pixels[pixel] : Vec{0, 0, 0};
       // The other outputs average the samples of this range alone.
       OutputSums outputs;
       for (int k = s.sampleBegin; k < end; ++k) {
@@ -82,6 +95,7 @@ void RenderTile(Job& job, SampleShader& shader, int tile) {
         const SampleResult r = shader.Shade(job.camera.Origin(), job.camera.Direction(x + dx, y + dy));
         colour = colour + r.color * weight;
         outputs.Add(r);
+        if (k == 0 && s.objects) job.frame.objects[pixel] = r.object;
       }
       // Each pixel belongs to one tile, so workers never write the same pixel.
       job.frame.color.At(x, y) = colour;
@@ -121,6 +135,12 @@ FloatImage NewFloatImage(const RenderSettings& s, int channels, const std::strin
                   [&] { return FloatImage(s.width, s.height, channels); });
 }
 
+std::vector<int32_t> NewObjectMap(const RenderSettings& s) {
+  const auto pixels = static_cast<size_t>(s.width) * static_cast<size_t>(s.height);
+  return Allocate("the object map of " + std::to_string(s.width) + " x " + std::to_string(s.height) + " pixels",
+                  uint64_t{sizeof(int32_t)} * pixels, [&] { return std::vector<int32_t>(pixels, -1); });
+}
+
 void ShowProgress(int done, int total) {
   const int width = 40, filled = total > 0 ? done * width / total : width;
   std::fprintf(stderr, "\rrendering [%.*s%*s] %3d%%", filled,
@@ -137,7 +157,8 @@ Frame RenderFrame(const RenderContext& context, const RenderSettings& settings) 
   if (settings.albedo) frame.albedo = NewFloatImage(settings, 3, "the albedo image");
   if (settings.depth) frame.depth = NewFloatImage(settings, 1, "the depth image");
   if (settings.coverage) frame.coverage = NewFloatImage(settings, 1, "the coverage image");
-  const CameraSetup& view = context.scene.camera;
+  if (settings.objects && settings.sampleBegin == 0) frame.objects = NewObjectMap(settings);
+  const CameraSetup& view = settings.camera != nullptr ? *settings.camera : context.scene.camera;
   Job job{context,
           settings,
           Camera(view, settings.width, settings.height),

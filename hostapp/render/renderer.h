@@ -42,13 +42,24 @@ struct RenderSettings {
   bool albedo = false;    // Frame::albedo
   bool depth = false;     // Frame::depth
   bool coverage = false;  // Frame::coverage
+  bool objects = false;   // Frame::objects
   RenderControl* control = nullptr;
+  // Seen through this camera instead of the scene's: a preview frames the
+  // scene for its pane's shape.
+  const CameraSetup* camera = nullptr;
   // Shades only samples [sampleBegin, sampleEnd) of the pixel's `samples`
   // (0: to the last), still weighted 1 / samples, and adds them to
   // `previous`'s pixels: passes that together cover the set sum in the order
   // and to the value of one render of all of it.
   int sampleBegin = 0, sampleEnd = 0;
   const Image* previous = nullptr;
+  // For a caller that adds passes up: normals and albedo become sums over
+  // the samples shaded (normals of hits unnormalised, albedo unweighted),
+  // added to these sums of the passes before, if given. The caller divides
+  // and normalises once it shows them.
+  bool outputSums = false;
+  const FloatImage* previousNormals = nullptr;
+  const FloatImage* previousAlbedo = nullptr;
 };
 
 struct RenderStats {
@@ -79,6 +90,10 @@ struct Frame {
   // The share of the samples that hit something: 1 inside, fractions on
   // silhouettes against the background.
   FloatImage coverage;
+  // Per pixel, row by row from the top: the index of the scene object the
+  // pixel's first sample (k = 0) hit, -1 where it hit nothing. Left empty by
+  // a render that starts past sample 0 (sampleBegin > 0): it has no such sample.
+  std::vector<int32_t> objects;
   RenderStats stats;
   bool cancelled = false;
 };

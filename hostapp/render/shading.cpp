@@ -85,6 +85,7 @@ SampleResult SampleShader::Shade(const HostVector& origin, const HostVector& dir
   result.normal = n;
   result.albedo = albedo;
   result.distance = hit.t;
+  result.object = static_cast<int32_t>(hit.geomID);
   result.hit = true;
   return result;
 }

@@ -28,6 +28,7 @@ struct SampleResult {
   HostVector normal{0, 0, 0};  // the shading normal used for lighting; zero on a miss
   HostVector albedo{0, 0, 0};  // the colour channel before lighting; zero on a miss
   double distance = 0.0;       // from the ray's origin to the hit, along a unit direction
+  int32_t object = -1;         // the scene object hit, -1 on a miss
   bool hit = false;
 };
 

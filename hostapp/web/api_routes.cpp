@@ -62,7 +62,11 @@ void AddReads(ServerState& s) {
                Answer(res, [&] {
                  std::lock_guard<std::mutex> lock(s.host);
                  const ServerState::View& view = s.Shown();
-                 return s.scene->Save(view.width, view.height, PassesFor(view.width, view.height).back().samples);
+                 const RenderControls render = s.session->Controls();
+                 const int width = render.Scaled(view.width), height = render.Scaled(view.height);
+                 // At the render's size, framed as the preview frames it:
+                 // the file renders the final pass.
+                 return s.scene->Save(width, height, render.samples);
                });
                res.set_header("Content-Disposition", "attachment; filename=\"scene.json\"");
              }));
@@ -192,6 +196,7 @@ Json SceneJson(ServerState& s) {
   Json scene = s.scene->Overview();
   scene["generation"] = s.session->Generation();
   scene["history"] = {{"undo", s.history.UndoCount()}, {"redo", s.history.RedoCount()}};
+  scene["render"] = RenderControlsJson(s.session->Controls());
   return scene;
 }
 

@@ -1,5 +1,5 @@
 // The render's side of the API: the event stream that announces passes and
-// progress, and the passes' images.
+// progress, and the passes' images and outputs.
 #include "hostapp/web/api_error.h"
 #include "hostapp/web/server_state.h"
 
@@ -18,21 +18,35 @@ struct Stream {
   uint64_t seen = 0;
   std::string pending;  // the latest pass, for a page that just connected
   uint64_t shownGeneration = 0;
-  int shownPass = -1, shownPercent = -1;
+  int shownPass = -1, shownPercent = -1, shownOverall = -1;
   Clock::time_point lastWrite = Clock::now();
 };
+
+// Shares in thousandths, rounded down: what was shown never goes back.
+int Thousandths(double share) {
+  return static_cast<int>(share * 1000.0);
+}
 
 std::string ProgressText(const ServerState& s, Stream& stream) {
   const RenderProgress p = s.session->Progress();
   const int percent = static_cast<int>(p.fraction * 100.0);
-  if (!p.running ||
-      (p.generation == stream.shownGeneration && p.pass == stream.shownPass && percent == stream.shownPercent))
+  const int overall = Thousandths(p.overall);
+  const bool same = p.generation == stream.shownGeneration;
+  // A finished generation's end is shown once, so that a page sees it reach 1.
+  const bool ended = !p.running && overall == 1000 && !(same && stream.shownOverall == overall);
+  if ((!p.running && !ended) ||
+      (same && p.pass == stream.shownPass && percent == stream.shownPercent && overall == stream.shownOverall))
     return {};
   stream.shownGeneration = p.generation;
   stream.shownPass = p.pass;
   stream.shownPercent = percent;
+  stream.shownOverall = overall;
   return "event: progress\ndata: " +
-         Dump(Json{{"generation", p.generation}, {"pass", p.pass}, {"fraction", percent / 100.0}}) + "\n\n";
+         Dump(Json{{"generation", p.generation},
+                   {"pass", p.pass},
+                   {"fraction", percent / 100.0},
+                   {"overall", overall / 1000.0}}) +
+         "\n\n";
 }
 
 bool StreamEvents(ServerState& s, Stream& stream, httplib::DataSink& sink) {
@@ -74,7 +88,18 @@ void OpenEvents(ServerState& s, httplib::Response& res) {
       [&s](bool) { s.streams.fetch_sub(1); });
 }
 
+Aov AovOf(const httplib::Request& req) {
+  if (!req.has_param("aov")) return Aov::Beauty;
+  const std::string name = req.get_param_value("aov");
+  const Aov* aov = AovNamed(name);
+  if (aov == nullptr)
+    throw ApiError(
+        400, "aov: expected beauty, normal, albedo or object, got \"" + render::Printable(name.substr(0, 40)) + "\"");
+  return *aov;
+}
+
 void SendImage(const ServerState& s, const httplib::Request& req, httplib::Response& res) {
+  const Aov aov = AovOf(req);
   std::optional<Pass> pass;
   if (req.has_param("generation") || req.has_param("pass")) {
     pass = s.session->Find(static_cast<uint64_t>(QueryInteger(req, "generation", 0, INT64_MAX)),
@@ -84,7 +109,7 @@ void SendImage(const ServerState& s, const httplib::Request& req, httplib::Respo
     pass = s.session->Latest();
     if (!pass) throw ApiError(404, "no pass is finished yet");
   }
-  const std::shared_ptr<const std::string> png = pass->image->Png();
+  const std::shared_ptr<const std::string> png = pass->image->Png(aov);
   if (png->empty()) throw ApiError(500, "the image could not be encoded");
   res.set_header("Cache-Control", "no-store");
   res.set_header("X-Tessaline-Generation", std::to_string(pass->generation));

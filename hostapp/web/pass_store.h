@@ -3,6 +3,7 @@
 #ifndef TESSALINE_HOSTAPP_WEB_PASS_STORE_H
 #define TESSALINE_HOSTAPP_WEB_PASS_STORE_H
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -28,23 +29,46 @@ struct PassPlan {
   bool Adds() const { return sampleBegin > 0; }
 };
 
-// The passes of one generation for a view of the given size. The full-size
-// ones share one sample set, so the last is the image a single render of all
-// its samples gives, and together they cost that render and no more.
-std::vector<PassPlan> PassesFor(int width, int height);
+// The passes of one generation at the render's size: a quarter-size sample
+// first, then the full size with 1, 4 and `samples` samples per pixel, left
+// out where a count would repeat. The full-size ones share one sample set, so
+// the last is the image a single render of all its samples gives, and
+// together they cost that render and no more.
+std::vector<PassPlan> PassesFor(int width, int height, int samples);
 
-// A pass's image: the sums of its samples, shown scaled to a mean.
+// What a pass's image can show: the colour, or one of the outputs a page
+// composites with.
+enum class Aov { Beauty, Normal, Albedo, Object };
+constexpr int aovCount = 4;
+// Null for a name that is none of beauty, normal, albedo, object.
+const Aov* AovNamed(const std::string& name);
+
+// A pass's outputs as rendered: sums over the samples [0, shaded) of the
+// pixel's `samples` (colour weighted 1 / samples each, normals of hits and
+// albedo unweighted), and the objects the pixels' first samples hit.
+struct PassOutputs {
+  std::shared_ptr<const render::Image> color;
+  std::shared_ptr<const render::FloatImage> normals;
+  std::shared_ptr<const render::FloatImage> albedo;
+  std::shared_ptr<const std::vector<int32_t>> objects;
+  int samples = 1;
+  int shaded = 1;
+};
+
+// A pass's images, turned into PNG bytes only when a page asks for one,
+// each once.
 class PassImage {
  public:
-  PassImage(std::shared_ptr<const render::Image> sums, double scale) : linear(std::move(sums)), factor(scale) {}
+  explicit PassImage(PassOutputs outputs);
   // The PNG, made on the first call; later calls wait for it and share it.
-  std::shared_ptr<const std::string> Png() const;
+  std::shared_ptr<const std::string> Png(Aov aov = Aov::Beauty) const;
 
  private:
+  render::Image8 Bytes(Aov aov) const;
   mutable std::mutex mutex;
-  mutable std::shared_ptr<const render::Image> linear;  // let go once encoded
-  mutable std::shared_ptr<const std::string> png;
-  const double factor;
+  mutable PassOutputs sums;  // each output let go once its image is encoded
+  const int width, height;
+  mutable std::array<std::shared_ptr<const std::string>, aovCount> png;
 };
 
 struct Pass {

@@ -94,6 +94,7 @@ std::string DefaultStaticDir() {
 void AddRoutes(ServerState& state) {
   AddApiRoutes(state);
   AddEventRoutes(state);
+  AddRenderRoutes(state);
   AddTitleBarRoutes(state);
   state.http.Get("/manual.pdf",
                  Guarded([&state](const httplib::Request&, httplib::Response& res) { ServeManual(state, res); }));
@@ -150,7 +151,8 @@ void ServerState::Edit(const std::function<void()>& change) {
 }
 
 void ServerState::EditView(const std::function<void()>& change) {
-  Edit(change);
+  session->Edit(
+      change, [this](uint64_t next) { events.Publish("scene", Dump(Json{{"generation", next}})); }, EditKind::View);
 }
 
 PreviewServer::PreviewServer(std::unique_ptr<ServerState> s) : state(std::move(s)) {}

@@ -80,6 +80,7 @@ void AddApiRoutes(ServerState& state);
 void AddViewRoutes(ServerState& state);
 void AddHistoryRoutes(ServerState& state);
 void AddEventRoutes(ServerState& state);
+void AddRenderRoutes(ServerState& state);
 void AddTitleBarRoutes(ServerState& state);
 
 }  // namespace tess::web

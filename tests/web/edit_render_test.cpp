@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "hostapp/scene/demo_scene.h"
+#include "hostapp/render/camera.h"
 #include "hostapp/render/image.h"
 #include "hostapp/render/pipeline.h"
 #include "hostapp/scene/scene_reader.h"
@@ -88,6 +89,11 @@ TEST_F(WebEdits, GiveTheImageOfTheSameValuesWrittenInAScene) {
   const render::Image8 served = FinalImage();
 
   Json scene = Json::parse(ExactScene());
+  // The preview keeps the scene's framing in the view's shape.
+  render::CameraSetup camera;
+  camera.fov = scene["camera"]["fov"].get<double>();
+  const double aspect = scene["image"]["width"].get<double>() / scene["image"]["height"].get<double>();
+  scene["camera"]["fov"] = render::FitCamera(camera, aspect, viewWidth, viewHeight).fov;
   scene["image"] = {{"width", viewWidth}, {"height", viewHeight}, {"samples", 16}};
   Json& soft = scene["objects"][softEdges]["material"]["normal"]["params"];
   soft["SOFTEDGE_RADIUS"] = 0.45;

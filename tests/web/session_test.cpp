@@ -14,6 +14,7 @@
 #include <mutex>
 #include <random>
 
+#include "hostapp/render/camera.h"
 #include "hostapp/render/image.h"
 #include "hostapp/render/module_host.h"
 #include "hostapp/render/pipeline.h"
@@ -97,13 +98,17 @@ class RenderSessionTest : public ::testing::Test {
     render::SetParameter(node, *description->FindBySymbol("SOFTEDGE_RADIUS"), radius, "radius", *scene);
   }
 
-  // The same scene rendered once, outside the session, at the final pass's settings.
+  // The same scene rendered once, outside the session, at the final pass's
+  // settings, framed as the scene's own image frames it.
   render::Image8 PlainRender(int w, int h) {
     render::RenderSettings settings;
     settings.width = w;
     settings.height = h;
-    settings.samples = web::PassesFor(w, h).back().samples;
+    settings.samples = session->Controls().samples;
     settings.threads = threads;
+    const render::CameraSetup fitted =
+        render::FitCamera(scene->camera, static_cast<double>(scene->image.width) / scene->image.height, w, h);
+    settings.camera = &fitted;
     const render::RenderOutcome outcome = render::RenderScene(*scene, settings);
     EXPECT_EQ(outcome.error, "");
     return render::ToBytes(outcome.frame.color, true);
@@ -231,18 +236,146 @@ TEST_F(RenderSessionTest, KeepsTheRecentPassesAndTellsWhichRuns) {
   EXPECT_TRUE(session->Find(second, last.count - 1));
 }
 
-TEST(PassPlan, FullSizePassesSplitOneSampleSetInOrder) {
-  const auto passes = web::PassesFor(900, 760);
-  ASSERT_EQ(passes.size(), 4u);
-  EXPECT_EQ(passes[0].width, 225);
-  int next = 0;
-  for (size_t i = 1; i < passes.size(); ++i) {
-    EXPECT_EQ(passes[i].width, 900);
-    EXPECT_EQ(passes[i].samples, passes.back().sampleEnd);
-    EXPECT_EQ(passes[i].sampleBegin, next);
-    next = passes[i].sampleEnd;
+TEST_F(RenderSessionTest, ProgressOverallGrowsWithinAGenerationAndEndsAtOne) {
+  const uint64_t generation = session->SetView(width * 4, height * 4);
+  double last = 0.0;
+  int seen = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (;;) {
+    const web::RenderProgress p = session->Progress();
+    if (p.generation == generation) {
+      EXPECT_GE(p.overall, last) << "pass " << p.pass;
+      EXPECT_LE(p.overall, 1.0);
+      last = p.overall;
+      ++seen;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!passes.empty() && passes.back().generation == generation && passes.back().Final()) break;
+    }
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the render did not finish";
+    std::this_thread::yield();
   }
-  EXPECT_EQ(next, passes.back().samples);
+  EXPECT_GT(seen, 0);
+  EXPECT_EQ(session->Progress().overall, 1.0);
+}
+
+TEST_F(RenderSessionTest, SamplesAndScaleRenderTheirPassesWithoutPreparingShaders) {
+  FinalPass(session->SetView(width, height));
+  const uint64_t preparations = session->Preparations();
+  web::RenderControls controls;
+  controls.samples = 4;
+  controls.scale = 0.5;
+  const Pass last = FinalPass(session->SetControls(controls));
+  EXPECT_EQ(last.count, 3);
+  EXPECT_EQ(last.plan.width, width / 2);
+  EXPECT_EQ(last.plan.height, height / 2);
+  EXPECT_EQ(last.plan.sampleEnd, 4);
+  EXPECT_EQ(session->Preparations(), preparations);
+  session->Pause();
+  EXPECT_TRUE(Decode(*last.image->Png()).rgb == PlainRender(width / 2, height / 2).rgb);
+}
+
+TEST_F(RenderSessionTest, PausedControlsHoldEditsAndViewsUntilResumed) {
+  session->SetView(width * 8, height * 8);
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(60), [&] { return !passes.empty(); }));
+  }
+  web::RenderControls controls;
+  controls.paused = true;
+  session->SetControls(controls);
+  const size_t sent = PassCount();
+  EXPECT_FALSE(session->Progress().running);
+  // Taken while paused, rendered on resuming.
+  session->SetView(width + 8, height);
+  session->Edit([&] { SetRadius(0.27); });
+  EXPECT_FALSE(session->Progress().running);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(PassCount(), sent) << "a pass came while paused";
+  controls.paused = false;
+  const Pass last = FinalPass(session->SetControls(controls));
+  EXPECT_EQ(last.plan.width, width + 8);
+  session->Pause();
+  EXPECT_TRUE(Decode(*last.image->Png()).rgb == PlainRender(width + 8, height).rgb);
+}
+
+TEST_F(RenderSessionTest, ACameraEditKeepsThePreparedShaders) {
+  const Pass before = FinalPass(session->SetView(width, height));
+  const uint64_t preparations = session->Preparations();
+  const Pass moved = FinalPass(session->Edit([&] { scene->camera.position.x += 0.7; }, nullptr, web::EditKind::View));
+  EXPECT_EQ(session->Preparations(), preparations);
+  session->Pause();
+  // The moved camera shows: the plain render of the moved scene, not the image before.
+  const render::Image8 image = Decode(*moved.image->Png());
+  EXPECT_FALSE(image.rgb == Decode(*before.image->Png()).rgb);
+  EXPECT_TRUE(image.rgb == PlainRender(width, height).rgb);
+}
+
+// The outputs of the final pass, summed over passes, against one render of
+// every sample: normals and albedo agree to a level of rounding, and the
+// object map is the first pass's at that size.
+TEST_F(RenderSessionTest, AccumulatedOutputsMatchOneRenderOfAllSamples) {
+  const Pass last = FinalPass(session->SetView(width, height));
+  session->Pause();
+  ASSERT_GE(last.count, 3);
+  render::RenderSettings settings;
+  settings.width = width;
+  settings.height = height;
+  settings.samples = last.plan.samples;
+  settings.threads = threads;
+  settings.normals = settings.albedo = settings.objects = true;
+  const render::CameraSetup fitted =
+      render::FitCamera(scene->camera, static_cast<double>(scene->image.width) / scene->image.height, width, height);
+  settings.camera = &fitted;
+  const render::RenderOutcome plain = render::RenderScene(*scene, settings);
+  ASSERT_EQ(plain.error, "");
+  const render::Image8 normals = Decode(*last.image->Png(web::Aov::Normal));
+  const render::Image8 albedo = Decode(*last.image->Png(web::Aov::Albedo));
+  const render::Image8 objects = Decode(*last.image->Png(web::Aov::Object));
+  const render::Image8 plainNormals = render::NormalBytes(plain.frame.normals);
+  render::Image plainAlbedo(width, height);
+  for (size_t i = 0; i < plainAlbedo.pixels.size(); ++i)
+    plainAlbedo.pixels[i] = {plain.frame.albedo.values[i * 3], plain.frame.albedo.values[i * 3 + 1],
+                             plain.frame.albedo.values[i * 3 + 2]};
+  const render::Image8 plainAlbedoBytes = render::ToBytes(plainAlbedo, true);
+  ASSERT_EQ(normals.rgb.size(), plainNormals.rgb.size());
+  int hits = 0;
+  for (size_t i = 0; i < plain.frame.objects.size(); ++i) {
+    const int32_t object = plain.frame.objects[i];
+    EXPECT_EQ(objects.rgb[i * 3 + 2], static_cast<uint8_t>(object + 1)) << "pixel " << i;
+    const float* n = plain.frame.normals.values.data() + i * 3;
+    if (n[0] == 0.0f && n[1] == 0.0f && n[2] == 0.0f) continue;  // no sample hit: black in the preview
+    ++hits;
+    for (size_t c = 0; c < 3; ++c) {
+      EXPECT_NEAR(normals.rgb[i * 3 + c], plainNormals.rgb[i * 3 + c], 1) << "pixel " << i;
+      EXPECT_NEAR(albedo.rgb[i * 3 + c], plainAlbedoBytes.rgb[i * 3 + c], 1) << "pixel " << i;
+    }
+  }
+  EXPECT_GT(hits, width * height / 4);
+  ASSERT_TRUE(session->Find(last.generation, 1));
+  EXPECT_EQ(*session->Find(last.generation, 1)->image->Png(web::Aov::Object), *last.image->Png(web::Aov::Object));
+}
+
+TEST(PassPlan, FullSizePassesSplitOneSampleSetInOrderWithoutRepeatingACount) {
+  const std::pair<int, std::vector<int>> cases[] = {{16, {1, 4, 16}}, {1, {1}},       {2, {1, 2}},
+                                                    {4, {1, 4}},      {5, {1, 4, 5}}, {256, {1, 4, 256}}};
+  for (const auto& [samples, ends] : cases) {
+    const auto passes = web::PassesFor(900, 760, samples);
+    ASSERT_EQ(passes.size(), ends.size() + 1) << samples << " samples";
+    EXPECT_EQ(passes[0].width, 225);
+    EXPECT_EQ(passes[0].height, 190);
+    EXPECT_EQ(passes[0].sampleEnd, 1);
+    int next = 0;
+    for (size_t i = 1; i < passes.size(); ++i) {
+      EXPECT_EQ(passes[i].width, 900);
+      EXPECT_EQ(passes[i].samples, samples);
+      EXPECT_EQ(passes[i].sampleBegin, next);
+      EXPECT_EQ(passes[i].sampleEnd, ends[i - 1]) << samples << " samples, pass " << i;
+      next = passes[i].sampleEnd;
+    }
+    EXPECT_EQ(next, samples);
+  }
 }
 
 }  // namespace

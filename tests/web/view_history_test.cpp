@@ -11,6 +11,8 @@ using WebCamera = WebTest;
 using WebPick = WebTest;
 
 const std::string radius = "SOFTEDGE_RADIUS";
+// Radians in half a degree: a field of view's half angle.
+constexpr double halfDegree = 3.141592653589793 / 360;
 
 Json RadiusEdit(double value) {
   return {{"object", softEdges}, {"channel", "normal"}, {"symbol", radius}, {"value", value}};
@@ -47,7 +49,7 @@ TEST_F(WebCamera, MovesAreSavedAndFitTheSavedImage) {
   EXPECT_DOUBLE_EQ(GetJson("/api/scene.json")["camera"]["fov"].get<double>(), 50.0);
   PostJson("/api/view", {{"width", static_cast<int>(aspect * 50)}, {"height", 100}});
   const double fitted = GetJson("/api/scene.json")["camera"]["fov"].get<double>();
-  EXPECT_NEAR(std::tan(fitted * M_PI / 360), 2 * std::tan(50 * M_PI / 360), 0.05);
+  EXPECT_NEAR(std::tan(fitted * halfDegree), 2 * std::tan(50 * halfDegree), 0.05);
 }
 
 TEST_F(WebCamera, RefusesCamerasThatCannotBeAndRendersNothingForThem) {
