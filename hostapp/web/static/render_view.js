@@ -76,6 +76,7 @@ export class RenderView {
     if (boot.shown) {
       this.shown = { generation: boot.shown.generation, pass: boot.shown.pass };
       this.shownPass = boot.shown;
+      this.outline?.passShown(boot.shown);
       this.recordTimings(boot.shown);
       this.describePass(boot.shown);
     }
