@@ -123,12 +123,25 @@ async function pixelOfObject(page, index) {
   return { x: box.x + (found.x / found.width) * box.width, y: box.y + (found.y / found.height) * box.height };
 }
 
+// Clicks the object's pixel and waits for its button to be the pressed one.
+async function pickSelects(page, t, { name, index }) {
+  const point = await pixelOfObject(page, index);
+  if (!point) return false;
+  await page.mouse.click(point.x, point.y);
+  return page.waitForFunction((wanted) => document.querySelector('#object-list button[aria-pressed="true"]')
+    ?.textContent === wanted, name, { timeout: t.stepMs, polling: 20 }).then(() => true, () => false);
+}
+
 const pressedObject = (page) => page.locator('#object-list button[aria-pressed="true"]').textContent();
 const outlineState = (page) => page.locator('#outline').evaluate((canvas) => ({ ...canvas.dataset }));
 
 // A click on an object selects it and outlines it; a click on the background clears the outline.
-export async function checkPick(page, t, { name, index }) {
+export async function checkPick(page, t, { name, index, scaled = '' }) {
   await page.waitForFunction(() => document.querySelector('#render').dataset.final === 'true', null, { timeout: t.stepMs });
+  if (scaled) {
+    t.check(`a click${scaled} selects the object under it`, await pickSelects(page, t, { name, index }), await pressedObject(page));
+    return;
+  }
   const point = await pixelOfObject(page, index);
   if (!t.check(`the object image shows ${name}`, point !== null)) return;
   await page.mouse.click(point.x, point.y);
@@ -247,6 +260,39 @@ export async function checkNoLayoutShift(page, t) {
   }));
   t.check('the box held for the title bar is the height the server draws', image.natural === Math.round(image.shown),
     `${image.natural} drawn, ${image.shown} held`);
+}
+
+// Samples and scale show in the passes; at half scale the image still fills
+// the pane, and a click still picks what is under it.
+export async function checkRenderControls(page, t, pickable) {
+  const pane = await page.locator('#view').boundingBox();
+  await page.locator('#samples').fill('8');
+  await page.locator('#samples').press('Enter');
+  const eight = await page.waitForFunction(() => {
+    const data = document.querySelector('#render').dataset;
+    return data.final === 'true' && data.samples === '8';
+  }, null, { timeout: t.stepMs, polling: 20 }).then(() => true, () => false);
+  t.check('Samples sets the final pass\'s samples', eight, `final pass with ${(await page.locator('#render').evaluate((c) => c.dataset.samples))}`);
+  await page.locator('#scale').selectOption('0.5');
+  const half = await page.waitForFunction(({ width, height }) => {
+    const data = document.querySelector('#render').dataset;
+    return data.final === 'true' && Number(data.width) === Math.round(width / 2) && Number(data.height) === Math.round(height / 2);
+  }, { width: pane.width, height: pane.height }, { timeout: t.stepMs, polling: 20 }).then(() => true, () => false);
+  const shown = await page.locator('#render').boundingBox();
+  t.check('at scale ½ the half-size image fills the pane', half && shown.width === pane.width && shown.height === pane.height,
+    `${await page.locator('#render').evaluate((c) => `${c.width} × ${c.height}`)} shown at ${shown.width} × ${shown.height}`);
+  await checkPick(page, t, { ...pickable, scaled: ' at scale ½' });
+  await page.locator('#scale').selectOption('1');
+  await page.locator('#samples').fill('16');
+  await page.locator('#samples').press('Enter');
+  await page.locator('#pause').click();
+  const paused = await page.waitForFunction(() => document.querySelector('#pause').textContent === 'Resume',
+    null, { timeout: t.stepMs, polling: 20 }).then(() => true, () => false);
+  await page.locator('#pause').click();
+  const resumed = await page.waitForFunction(() => document.querySelector('#pause').textContent === 'Pause'
+    && document.querySelector('#render').dataset.final === 'true' && document.querySelector('#render').dataset.samples === '16',
+  null, { timeout: t.stepMs, polling: 20 }).then(() => true, () => false);
+  t.check('Pause and Resume stop and finish the render', paused && resumed);
 }
 
 // A model file dropped on the page opens in place of the scene; undo brings the scene back.

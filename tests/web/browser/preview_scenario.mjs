@@ -13,7 +13,8 @@ import { fileURLToPath } from 'node:url';
 import { promisify } from 'node:util';
 import { chromium } from 'playwright-core';
 import {
-  checkAovSwitch, checkCameraMoves, checkDropOpens, checkNoLayoutShift, checkPick, checkRestartWording, checkUndoRedo,
+  checkAovSwitch, checkCameraMoves, checkDropOpens, checkNoLayoutShift, checkPick, checkRenderControls, checkRestartWording,
+  checkUndoRedo,
 } from './page_checks.mjs';
 
 const options = parseArguments(process.argv.slice(2));
@@ -395,6 +396,7 @@ async function run() {
   await chooseObject(page, 'soft edges');
   await checkUndoRedo(page, tools);
   await checkAovSwitch(page, tools);
+  await checkRenderControls(page, tools, { name: 'plain', index: 1 });
   await checkNoLayoutShift(page, tools);
   await checkDropOpens(page, tools, resolve(scriptDir, '../../assets/data/cube_binary.stl'));
 
