@@ -73,7 +73,7 @@
   // Every module at once, rather than one import level after another.
   function loadModules() {
     const modules = ['render_pane', 'render_view', 'api', 'pass_size', 'outline', 'outline_mask', 'app',
-      'camera_control', 'camera_sender', 'camera_math', 'channels', 'scene_refresher', 'shortcuts', 'open_files',
+      'camera_control', 'camera_sender', 'camera_math', 'channels', 'scene_refresher', 'shortcuts', 'open_files', 'open_request',
       'render_controls', 'panel', 'titlebar', 'curve_editor', 'gradient_editor', 'colour'];
     for (const name of modules) {
       const link = document.createElement('link');

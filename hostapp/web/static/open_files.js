@@ -3,17 +3,7 @@
 // several (an .obj with its .mtl, a .gltf with its .bin and textures) go as
 // one multipart request, and the server opens the model among them.
 import { postBody } from './api.js';
-
-export function requestFor(files) {
-  if (files.length === 1) {
-    const [file] = files;
-    // Header values are Latin-1 only: the name travels percent-encoded.
-    return { body: file, headers: { 'X-Tessaline-Filename': encodeURIComponent(file.name) } };
-  }
-  const form = new FormData();
-  for (const file of files) form.append('file', file, file.name);
-  return { body: form, headers: {} };
-}
+import { requestFor } from './open_request.js';
 
 const carriesFiles = (event) => [...(event.dataTransfer?.types ?? [])].includes('Files');
 

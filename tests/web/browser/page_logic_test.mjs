@@ -1,9 +1,10 @@
 // The preview page's pure parts, without a browser: camera moves and framing,
-// which passes belong to a page, the selection outline, the shortcuts and
-// the coalescing of scene reloads.
+// which passes belong to a page, the selection outline, the shortcuts, the
+// coalescing of scene reloads and the request that opens files.
 //
 //   node --test tests/web/browser/page_logic_test.mjs
 import assert from 'node:assert/strict';
+import { readdirSync, readFileSync } from 'node:fs';
 import { test } from 'node:test';
 
 const staticDir = new URL('../../../hostapp/web/static/', import.meta.url);
@@ -13,6 +14,7 @@ const { passFitsView } = await load('pass_size.js');
 const { outlinePixels } = await load('outline_mask.js');
 const { shortcutOf } = await load('shortcuts.js');
 const { SceneRefresher } = await load('scene_refresher.js');
+const { requestFor } = await load('open_request.js');
 
 const near = (a, b, tolerance = 1e-9) => Math.abs(a - b) <= tolerance;
 const nearVector = (a, b, tolerance = 1e-9) => a.every((v, i) => near(v, b[i], tolerance));
@@ -155,4 +157,25 @@ test('scene reloads wait for the page\'s own edits and read panels only for othe
   refresher.sceneChanged(9);
   await new Promise((resolve) => setTimeout(resolve, 20));
   assert.deepEqual(reloads, [true, false], 'an own edit: the scene, not the panels');
+});
+
+test('one file opens as the body with its name percent-encoded; several as one form', async () => {
+  const model = new File(['v 0 0 0'], 'Kübel 1.obj');
+  const single = requestFor([model]);
+  assert.equal(single.body, model);
+  assert.equal(single.headers['X-Tessaline-Filename'], 'K%C3%BCbel%201.obj');
+  const material = new File(['newmtl a'], 'Kübel 1.mtl');
+  const several = requestFor([model, material]);
+  assert.ok(several.body instanceof FormData);
+  assert.deepEqual(several.headers, {}, 'the browser writes the multipart type with its boundary');
+  assert.deepEqual(several.body.getAll('file').map((part) => part.name), ['Kübel 1.obj', 'Kübel 1.mtl']);
+  assert.equal(await several.body.getAll('file')[1].text(), 'newmtl a');
+});
+
+test('boot.js preloads every module of the page', () => {
+  const boot = readFileSync(new URL('boot.js', staticDir), 'utf8');
+  const listed = boot.slice(boot.indexOf('const modules = ['), boot.indexOf('];', boot.indexOf('const modules = [')));
+  const names = [...listed.matchAll(/'([a-z_]+)'/g)].map((match) => `${match[1]}.js`).sort();
+  const modules = readdirSync(staticDir).filter((name) => name.endsWith('.js') && name !== 'boot.js').sort();
+  assert.deepEqual(names, modules);
 });
