@@ -397,6 +397,8 @@ async function run() {
   await checkUndoRedo(page, tools);
   await checkAovSwitch(page, tools);
   await checkRenderControls(page, tools, { name: 'plain', index: 1 });
+  // A reload keeps the selected object: one whose panel has a title bar.
+  await chooseObject(page, 'soft edges');
   await checkNoLayoutShift(page, tools);
   await checkDropOpens(page, tools, resolve(scriptDir, '../../assets/data/cube_binary.stl'));
 
