@@ -129,7 +129,12 @@
       canvas.getContext('2d').drawImage(bitmap, 0, 0);
       bitmap.close();
       boot.shown = pass;
+      // What the render pane keeps of the pass on screen, as it does.
       canvas.dataset.firstImageMs ??= performance.now().toFixed(1);
+      Object.assign(canvas.dataset, {
+        generation: pass.generation, pass: pass.pass, samples: pass.samples, final: pass.final,
+        width: pass.width, height: pass.height,
+      });
       boot.drawn();
     } catch {
       // The module shows the passes from here on.
