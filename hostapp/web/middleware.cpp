@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <exception>
 
 #include "hostapp/web/api_error.h"
@@ -122,17 +123,42 @@ std::string Refusal(const AccessRule& rule, const httplib::Request& req) {
   return {};
 }
 
+std::string BodyRefusal(const httplib::Request& req, int& status) {
+  const bool opening = req.method == "POST" && req.path == openPath;
+  if (req.has_header("Transfer-Encoding") && !opening) {
+    status = 411;
+    return "send the body with a Content-Length";
+  }
+  const std::string length = req.get_header_value("Content-Length");
+  if (length.empty()) return {};
+  char* end = nullptr;
+  const unsigned long long bytes = std::strtoull(length.c_str(), &end, 10);
+  if (*end != '\0' || !std::isdigit(static_cast<unsigned char>(length.front()))) {
+    status = 400;
+    return "the Content-Length is not a number";
+  }
+  if (bytes <= (opening ? maxOpenBytes : maxBodyBytes)) return {};
+  status = 413;
+  return opening ? "the files are over 2 GiB, more than a mesh file may be" : "the request body is over 1 MiB";
+}
+
 void InstallMiddleware(httplib::Server& http, const AccessRule& rule) {
   http.set_pre_routing_handler([rule](const httplib::Request& req, httplib::Response& res) {
     std::string why;
+    int status = 403;
     try {
       why = Refusal(rule, req);
+      if (why.empty()) why = BodyRefusal(req, status);
     } catch (...) {
       why = "the request could not be read";
     }
     res.set_header("Referrer-Policy", "no-referrer");
     if (why.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    AnswerError(res, 403, why);
+    AnswerError(res, status, why);
+    // A body left unread must not be taken for the next request.
+    if (req.has_header("Transfer-Encoding") ||
+        (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0"))
+      res.set_header("Connection", "close");
     return httplib::Server::HandlerResponse::Handled;
   });
   // Runs outside the library's own exception handling: it must not throw.

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 
 #include "hostapp/web/edit_order.h"
@@ -19,6 +20,7 @@
 #include "hostapp/web/render_session.h"
 #include "hostapp/web/server.h"
 #include "hostapp/web/titlebar_view.h"
+#include "hostapp/web/upload_folder.h"
 
 namespace tess::web {
 
@@ -30,11 +32,16 @@ struct ServerState {
   std::atomic<int> streams{0};  // open event streams
 
   std::mutex host;
+  // Opened files; it outlasts every scene that reads them.
+  UploadFolder uploads;
   // Destroyed in reverse: the render stops before the scene's nodes go.
   std::unique_ptr<PreviewScene> scene;
   TitleBarView titleBar;
   EventHub events;
   std::unique_ptr<RenderSession> session;
+  // Readers of `session` that do not hold `host` hold this shared; a new
+  // scene's session takes its place under it.
+  std::shared_mutex sessionSwap;
   EditOrder order;  // under `host`
   // What each page shows, by the page's name; requests that name no page
   // act on the default page "". One render serves them all: it follows the
@@ -50,6 +57,16 @@ struct ServerState {
   // Changes the scene with no render reading it and starts the next
   // generation; every page hears of it before its first pass.
   void Edit(const std::function<void()>& change);
+  // A render session for `shown` whose generations start at `firstGeneration`.
+  std::unique_ptr<RenderSession> NewSession(const PreviewScene& shown, uint64_t firstGeneration);
+  // Shows `next` in place of the scene; under `host`. Its render world is
+  // built first, while the current render goes on: when it cannot be, this
+  // throws ApiError (400) with the reason, `next` is dropped and nothing else
+  // changes. Otherwise the current render stops and goes, then the scene, a
+  // new session numbers its generations after the old one's, every page
+  // hears `scene` with the first of them, and it renders the shown view (the
+  // pages' views stay). Returns the scene it replaced.
+  std::unique_ptr<PreviewScene> ReplaceScene(std::unique_ptr<PreviewScene> next);
 };
 
 // The request's body as a JSON object; ApiError (400) otherwise.
@@ -65,6 +82,7 @@ Slot SlotOf(const Json& value);
 void AddApiRoutes(ServerState& state);
 void AddEventRoutes(ServerState& state);
 void AddTitleBarRoutes(ServerState& state);
+void AddOpenRoutes(ServerState& state);
 
 }  // namespace tess::web
 
