@@ -1,5 +1,6 @@
 // POST /api/open: the files a page sends, written to the run's private
 // folder, and the first model among them opened in place of the scene.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -67,9 +68,8 @@ class BodyWriter {
 
  private:
   bool Named(const std::string& name) const {
-    for (const std::string& made : upload.Names())
-      if (made == name) return true;
-    return false;
+    const std::vector<std::string>& made = upload.Names();
+    return std::find(made.begin(), made.end(), name) != made.end();
   }
 
   Upload& upload;
@@ -153,8 +153,8 @@ void Open(ServerState& s, const httplib::Request& req, httplib::Response& res, c
     ReadParts(read, body, res);
   else
     ReadRaw(req, read, body, res);
-  const Json scene = OpenModel(s, *upload, FirstModel(upload->Names()));
-  Answer(res, [&scene] { return scene; });
+  const std::string model = FirstModel(upload->Names());
+  Answer(res, [&] { return OpenModel(s, *upload, model); });
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ class WebOpenFiles : public WebOpen {
   // The refusal's one line, after checking that nothing changed.
   std::string ExpectRefused(const httplib::Result& r, int status, size_t objects) {
     const Json answer = Expect(r, status);
-    const std::string error = answer.value("error", std::string());
+    std::string error = answer.value("error", std::string());
     EXPECT_FALSE(error.empty()) << (r ? r->body : "");
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
     EXPECT_EQ(GetJson("/api/scene")["objects"].size(), objects) << error;
