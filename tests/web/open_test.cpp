@@ -33,11 +33,16 @@ const char* const tetrahedronObj =
     "f 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n";
 const char* const tetrahedronMtl = "newmtl red\nKd 1 0 0\n";
 
-std::string CubeStl() {
-  std::ifstream in(TESSALINE_CUBE_STL, std::ios::binary);
+// A file of the tests' models, next to the cube STL.
+std::string ModelFile(const std::string& name) {
+  std::ifstream in(fs::path(TESSALINE_CUBE_STL).parent_path() / name, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
+}
+
+std::string CubeStl() {
+  return ModelFile(fs::path(TESSALINE_CUBE_STL).filename().string());
 }
 
 httplib::MultipartFormDataItems Files(const std::vector<std::pair<std::string, std::string>>& named) {
@@ -107,12 +112,19 @@ TEST_F(WebOpenFiles, OpensTheFirstModelAmongAFormsFiles) {
   // Every part was written next to it.
   EXPECT_TRUE(fs::is_regular_file(mesh.parent_path() / "tetrahedron.mtl"));
   EXPECT_TRUE(fs::is_regular_file(mesh.parent_path() / "cube.stl"));
+  // A glTF finds its buffer among the files sent with it.
+  const Json gltf =
+      Expect(OpenParts({{"cube.bin", ModelFile("cube.bin")}, {"cube.gltf", ModelFile("cube.gltf")}}), 200);
+  EXPECT_EQ(gltf["objects"].size(), modelObjects);
+  // Without it, the reader's refusal says what is missing.
+  const std::string alone = ExpectRefused(OpenParts({{"cube.gltf", ModelFile("cube.gltf")}}), 400, modelObjects);
+  EXPECT_NE(alone.find("cube.bin"), std::string::npos) << alone;
   // A file over the other routes' 1 MiB opens: the body may be as large as a mesh file.
   std::string large = tetrahedronObj;
   for (int line = 0; line < 50000; ++line) large += "# " + std::string(62, '-') + "\n";
   const Json big = Expect(OpenBody("large.obj", large), 200);
   EXPECT_EQ(big["objects"].size(), modelObjects);
-  EXPECT_EQ(Subfolders(server->OpenedFilesFolder()), 2u);
+  EXPECT_EQ(Subfolders(server->OpenedFilesFolder()), 3u);
 }
 
 TEST_F(WebOpenFiles, RefusesBadNamesAndBodiesAndKeepsTheScene) {
