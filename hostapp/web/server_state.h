@@ -62,10 +62,11 @@ struct ServerState {
   // Shows `next` in place of the scene; under `host`. Its render world is
   // built first, while the current render goes on: when it cannot be, this
   // throws ApiError (400) with the reason, `next` is dropped and nothing else
-  // changes. Otherwise the current render stops and goes, then the scene, a
-  // new session numbers its generations after the old one's, every page
-  // hears `scene` with the first of them, and it renders the shown view (the
-  // pages' views stay). Returns the scene it replaced.
+  // changes. Otherwise the current render stops and its session goes, `next`
+  // takes the scene's place, a new session numbers its generations after the
+  // old one's, every page hears `scene` with the first of them, and the shown
+  // view renders (the pages' views stay). Returns the scene it replaced, which
+  // no render reads any more.
   std::unique_ptr<PreviewScene> ReplaceScene(std::unique_ptr<PreviewScene> next);
 };
 
