@@ -248,6 +248,52 @@ TEST_F(WebOpenFiles, RendersAndImagesGoOnWhileScenesAreOpened) {
   EXPECT_GE(WaitForFinalPass()["generation"].get<uint64_t>(), last);
 }
 
+TEST_F(WebOpenFiles, PagesHearTheNewSceneBeforeItsPassesAndKeepTheirView) {
+  const int width = viewWidth + 16, height = viewHeight + 8;
+  PostJson("/api/view", {{"width", width}, {"height", height}});
+  std::atomic<uint64_t> answered{0};
+  std::atomic<bool> failed{false};
+  std::thread opener([&] {
+    httplib::Client other("127.0.0.1", server->Port());
+    other.set_read_timeout(20);
+    // Once the stream below is open.
+    for (int i = 0; i < 1000; ++i) {
+      const auto status = other.Get(WithToken("/api/status"));
+      if (status && Json::parse(status->body)["eventStreams"] == 1) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    httplib::Headers headers{{"X-Tessaline-Filename", "cube.stl"}};
+    const auto r = other.Post(WithToken("/api/open"), headers, CubeStl(), "application/octet-stream");
+    if (r && r->status == 200)
+      answered = Json::parse(r->body)["generation"].get<uint64_t>();
+    else
+      failed = true;
+  });
+  uint64_t announced = 0;
+  std::vector<Json> passes;
+  std::string buffer;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  client->Get(WithToken("/api/events"), [&](const char* data, size_t size) {
+    buffer.append(data, size);
+    for (size_t end = buffer.find("\n\n"); end != std::string::npos; end = buffer.find("\n\n")) {
+      const std::string event = buffer.substr(0, end);
+      buffer.erase(0, end + 2);
+      const Json body = Json::parse(event.substr(event.find("data: ") + 6), nullptr, false);
+      if (event.rfind("event: scene", 0) == 0 && announced == 0) announced = body["generation"].get<uint64_t>();
+      if (event.rfind("event: pass", 0) == 0 && announced != 0) passes.push_back(body);
+    }
+    const bool finished = !passes.empty() && passes.back()["final"].get<bool>();
+    return !finished && !failed && std::chrono::steady_clock::now() < deadline;
+  });
+  opener.join();
+  ASSERT_FALSE(failed.load());
+  EXPECT_EQ(announced, answered.load());
+  ASSERT_FALSE(passes.empty());
+  for (const Json& pass : passes) EXPECT_EQ(pass["generation"], announced);
+  EXPECT_EQ(passes.back()["width"], width);
+  EXPECT_EQ(passes.back()["height"], height);
+}
+
 TEST_F(WebOpenFiles, TheFolderIsPrivateFollowsNoLinkAndGoesWithTheServer) {
   ASSERT_EQ(Expect(OpenBody("cube.stl", CubeStl()), 200)["objects"].size(), modelObjects);
   const fs::path folder = server->OpenedFilesFolder();
