@@ -14,8 +14,13 @@ constexpr const char* defaultPage = "";
 constexpr size_t maxPages = 64;
 
 Json Status(ServerState& s) {
-  const auto latest = s.session->Latest();
-  const RenderProgress progress = s.session->Progress();
+  std::optional<Pass> latest;
+  RenderProgress progress;
+  {
+    const std::shared_lock<std::shared_mutex> swap(s.sessionSwap);
+    latest = s.session->Latest();
+    progress = s.session->Progress();
+  }
   std::lock_guard<std::mutex> lock(s.host);
   return {{"generation", s.session->Generation()},
           {"running", progress.running},

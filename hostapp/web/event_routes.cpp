@@ -27,8 +27,13 @@ int Thousandths(double share) {
   return static_cast<int>(share * 1000.0);
 }
 
-std::string ProgressText(const ServerState& s, Stream& stream) {
-  const RenderProgress p = s.session->Progress();
+RenderProgress ProgressOf(ServerState& s) {
+  const std::shared_lock<std::shared_mutex> swap(s.sessionSwap);
+  return s.session->Progress();
+}
+
+std::string ProgressText(ServerState& s, Stream& stream) {
+  const RenderProgress p = ProgressOf(s);
   const int percent = static_cast<int>(p.fraction * 100.0);
   const int overall = Thousandths(p.overall);
   const bool same = p.generation == stream.shownGeneration;
@@ -73,7 +78,12 @@ void OpenEvents(ServerState& s, httplib::Response& res) {
   auto stream = std::make_shared<Stream>();
   // Numbered before the latest pass is taken: a pass may come twice, never not at all.
   stream->seen = s.events.Newest();
-  if (auto latest = s.session->Latest()) stream->pending = "event: pass\ndata: " + Dump(PassJson(*latest)) + "\n\n";
+  std::optional<Pass> latest;
+  {
+    const std::shared_lock<std::shared_mutex> swap(s.sessionSwap);
+    latest = s.session->Latest();
+  }
+  if (latest) stream->pending = "event: pass\ndata: " + Dump(PassJson(*latest)) + "\n\n";
   res.set_header("Cache-Control", "no-store");
   res.set_chunked_content_provider(
       "text/event-stream",
@@ -98,22 +108,28 @@ Aov AovOf(const httplib::Request& req) {
   return *aov;
 }
 
-void SendImage(const ServerState& s, const httplib::Request& req, httplib::Response& res) {
-  const Aov aov = AovOf(req);
-  std::optional<Pass> pass;
+// The pass the request names, else the latest; ApiError (404) when none is kept.
+Pass PassOf(ServerState& s, const httplib::Request& req) {
+  const std::shared_lock<std::shared_mutex> swap(s.sessionSwap);
   if (req.has_param("generation") || req.has_param("pass")) {
-    pass = s.session->Find(static_cast<uint64_t>(QueryInteger(req, "generation", 0, INT64_MAX)),
-                           static_cast<int>(QueryInteger(req, "pass", 0, 1000)));
+    std::optional<Pass> pass = s.session->Find(static_cast<uint64_t>(QueryInteger(req, "generation", 0, INT64_MAX)),
+                                               static_cast<int>(QueryInteger(req, "pass", 0, 1000)));
     if (!pass) throw ApiError(404, "that pass is no longer kept");
-  } else {
-    pass = s.session->Latest();
-    if (!pass) throw ApiError(404, "no pass is finished yet");
+    return *pass;
   }
-  const std::shared_ptr<const std::string> png = pass->image->Png(aov);
+  std::optional<Pass> pass = s.session->Latest();
+  if (!pass) throw ApiError(404, "no pass is finished yet");
+  return *pass;
+}
+
+void SendImage(ServerState& s, const httplib::Request& req, httplib::Response& res) {
+  const Aov aov = AovOf(req);
+  const Pass pass = PassOf(s, req);
+  const std::shared_ptr<const std::string> png = pass.image->Png(aov);
   if (png->empty()) throw ApiError(500, "the image could not be encoded");
   res.set_header("Cache-Control", "no-store");
-  res.set_header("X-Tessaline-Generation", std::to_string(pass->generation));
-  res.set_header("X-Tessaline-Pass", std::to_string(pass->index));
+  res.set_header("X-Tessaline-Generation", std::to_string(pass.generation));
+  res.set_header("X-Tessaline-Pass", std::to_string(pass.index));
   res.set_content(*png, "image/png");
 }
 

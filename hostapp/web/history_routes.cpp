@@ -21,7 +21,7 @@ EditStep Apply(ServerState& s, EditStep step) {
           s.EditView([&] { inverse.camera = s.scene->SetCamera(taken.camera); });
           return inverse;
         } else {
-          throw ApiError(500, "opened files cannot be taken back yet");
+          return SceneStep{s.ReplaceScene(std::move(taken.scene))};
         }
       },
       step);

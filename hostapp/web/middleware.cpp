@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <exception>
 
 #include "hostapp/web/api_error.h"
@@ -57,6 +58,36 @@ std::string Message(const std::exception_ptr& thrown, int& status) {
   } catch (...) {
     return "the server failed";
   }
+}
+
+// Where a request whose body is refused goes: the body is read and dropped,
+// so that a client that sends it whole before reading (most do) gets the
+// answer rather than a reset connection, and no byte of it is taken for the
+// connection's next request.
+constexpr const char* refusedBodyPath = "/.refused-body";
+
+bool ReadsBody(const std::string& method) {
+  return method == "POST" || method == "PUT" || method == "PATCH" || method == "DELETE";
+}
+
+// Whether a refused body is read and dropped: bodies the library would read
+// anyway, not those larger than any route takes (nor ones of no number).
+bool Drained(const httplib::Request& req, int status) {
+  if (status == 411) return true;
+  if (status != 413 || (req.method == "POST" && req.path == openPath)) return false;
+  return std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10) <= maxOpenBytes;
+}
+
+void DrainAndRefuse(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& read) {
+  uint64_t bytes = 0;
+  const auto drop = [&bytes](const char*, size_t size) { return (bytes += size) <= maxOpenBytes; };
+  if (req.is_multipart_form_data())
+    read([](const httplib::MultipartFormData&) { return true; }, drop);
+  else
+    read(drop);
+  int status = 404;
+  const std::string why = BodyRefusal(req, status);
+  AnswerError(res, status, why.empty() ? "no such path: " + req.path : why);
 }
 
 }  // namespace
@@ -122,26 +153,64 @@ std::string Refusal(const AccessRule& rule, const httplib::Request& req) {
   return {};
 }
 
+std::string BodyRefusal(const httplib::Request& req, int& status) {
+  if (!ReadsBody(req.method)) return {};
+  const bool opening = req.method == "POST" && req.path == openPath;
+  if (req.has_header("Transfer-Encoding") && !opening) {
+    status = 411;
+    return "send the body with a Content-Length";
+  }
+  const std::string length = req.get_header_value("Content-Length");
+  if (length.empty()) return {};
+  char* end = nullptr;
+  const unsigned long long bytes = std::strtoull(length.c_str(), &end, 10);
+  if (*end != '\0' || !std::isdigit(static_cast<unsigned char>(length.front()))) {
+    status = 400;
+    return "the Content-Length is not a number";
+  }
+  if (bytes <= (opening ? maxOpenBytes : maxBodyBytes)) return {};
+  status = 413;
+  return opening || bytes > maxOpenBytes ? "the request body is over 2 GiB, more than a mesh file may be"
+                                         : "the request body is over 1 MiB";
+}
+
 void InstallMiddleware(httplib::Server& http, const AccessRule& rule) {
   http.set_pre_routing_handler([rule](const httplib::Request& req, httplib::Response& res) {
     std::string why;
+    int status = 403;
     try {
       why = Refusal(rule, req);
+      if (why.empty()) why = BodyRefusal(req, status);
     } catch (...) {
       why = "the request could not be read";
     }
     res.set_header("Referrer-Policy", "no-referrer");
     if (why.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    AnswerError(res, 403, why);
+    if (Drained(req, status)) {
+      // The request object is the library's own, not const: it is routed
+      // anew, to where its body is read and dropped.
+      const_cast<httplib::Request&>(req).path = refusedBodyPath;
+      return httplib::Server::HandlerResponse::Unhandled;
+    }
+    AnswerError(res, status, why);
+    // A body left unread must not be taken for the next request.
+    if (req.has_header("Transfer-Encoding") ||
+        (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0"))
+      res.set_header("Connection", "close");
     return httplib::Server::HandlerResponse::Handled;
   });
+  const httplib::Server::HandlerWithContentReader drain = DrainAndRefuse;
+  http.Post(refusedBodyPath, drain);
+  http.Put(refusedBodyPath, drain);
+  http.Patch(refusedBodyPath, drain);
+  http.Delete(refusedBodyPath, drain);
   // Runs outside the library's own exception handling: it must not throw.
   http.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& req, httplib::Response& res) {
     try {
       if (!res.body.empty()) return httplib::Server::HandlerResponse::Handled;
       AnswerError(res, res.status,
                   res.status == 404   ? "no such path: " + render::Printable(req.path)
-                  : res.status == 413 ? "the request body is over 1 MiB"
+                  : res.status == 413 ? "the request body is too large"
                                       : "the request was refused");
     } catch (...) {
       res.set_content(R"({"error": "the request was refused"})", "application/json");

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "hostapp/resources/input_file.h"
 #include "hostapp/scene/json_access.h"
 
 namespace tess::web {
@@ -19,6 +20,13 @@ using render::Json;
 
 // JSON text in which any invalid UTF-8 left is replaced, never thrown on.
 std::string Dump(const Json& value);
+
+// Request bodies are read whole into memory, so they are kept small; only
+// POST /api/open, which streams its files to disk, takes more: as much as a
+// mesh file may be.
+constexpr size_t maxBodyBytes = size_t{1} << 20;
+constexpr uint64_t maxOpenBytes = resources::maxMeshInputBytes;
+constexpr const char* openPath = "/api/open";
 
 void AnswerError(httplib::Response& res, int status, const std::string& message);
 // Sets the JSON answer, or the error's status and message.
@@ -39,6 +47,10 @@ struct AccessRule {
 AccessRule AccessFor(const std::string& listen, int port, const std::string& token);
 // Empty when the request may go on, else why not (answered with 403).
 std::string Refusal(const AccessRule& rule, const httplib::Request& req);
+// Empty when the request's body may be read, else why not: a body over
+// its route's limit (413), or one of no stated length on a route that reads
+// bodies into memory (411), since the library would read it without a limit.
+std::string BodyRefusal(const httplib::Request& req, int& status);
 
 // Installs the access check, the error answers and the last-resort
 // exception handler.

@@ -46,12 +46,13 @@ class RenderSession::PreparedShaders {
   bool ready = false;
 };
 
-RenderSession::RenderSession(const render::Scene& scene, int threadCount, Listener l)
+RenderSession::RenderSession(const render::Scene& scene, int threadCount, Listener l, uint64_t firstGeneration)
     : document(scene),
       threads(std::max(1, threadCount)),
       listener(std::move(l)),
       adjacencyBuildsBefore(host::AdjacencyBuilds()),
-      pool(threads, true) {
+      pool(threads, true),
+      generations(std::max<uint64_t>(firstGeneration, 1) - 1) {
   world = render::RenderWorld::Build(document, &buildError);
   control.background = true;
   driver = std::thread(&RenderSession::Loop, this);

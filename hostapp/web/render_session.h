@@ -62,8 +62,10 @@ class RenderSession {
   };
 
   // Builds the render world once: edits change shaders, never geometry.
-  // Renders nothing until the first SetView or Edit.
-  RenderSession(const render::Scene& scene, int threadCount, Listener l);
+  // Renders nothing until the first SetView or Edit. Generations are
+  // numbered from `firstGeneration`: a session that follows another on a new
+  // scene goes on after its numbers, so that pages tell old passes apart.
+  RenderSession(const render::Scene& scene, int threadCount, Listener l, uint64_t firstGeneration = 1);
   ~RenderSession();
   RenderSession(const RenderSession&) = delete;
   RenderSession& operator=(const RenderSession&) = delete;

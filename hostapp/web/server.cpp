@@ -17,7 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t maxBody = 1 << 20;
 // Event streams hold their thread for as long as a page is open; requests
 // must find threads left whatever the streams take.
 constexpr int requestThreads = 32;
@@ -96,6 +95,7 @@ void AddRoutes(ServerState& state) {
   AddEventRoutes(state);
   AddRenderRoutes(state);
   AddTitleBarRoutes(state);
+  AddOpenRoutes(state);
   state.http.Get("/manual.pdf",
                  Guarded([&state](const httplib::Request&, httplib::Response& res) { ServeManual(state, res); }));
   state.http.Get(R"(/(.*))", Guarded([&state](const httplib::Request& req, httplib::Response& res) {
@@ -152,7 +152,40 @@ void ServerState::Edit(const std::function<void()>& change) {
 
 void ServerState::EditView(const std::function<void()>& change) {
   session->Edit(
-      change, [this](uint64_t next) { events.Publish("scene", Dump(Json{{"generation", next}})); }, EditKind::View);
+      change,
+      [this](uint64_t next) {
+        events.Publish("scene", Dump(Json{{"generation", next}}));
+      },
+      EditKind::View);
+}
+
+std::unique_ptr<RenderSession> ServerState::NewSession(const PreviewScene& shown, uint64_t firstGeneration) {
+  RenderSession::Listener listener;
+  listener.pass = [this](const Pass& pass) { events.Publish("pass", Dump(PassJson(pass))); };
+  listener.error = [this](uint64_t generation, const std::string& message) {
+    events.Publish("error", Dump(Json{{"generation", generation}, {"message", message}}));
+  };
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  return std::make_unique<RenderSession>(shown.Scene(), options.threads > 0 ? options.threads : std::max(cores, 1),
+                                         std::move(listener), firstGeneration);
+}
+
+std::unique_ptr<PreviewScene> ServerState::ReplaceScene(std::unique_ptr<PreviewScene> next) {
+  // Nothing posts a generation while `host` is held, so the numbers are known.
+  const uint64_t first = session->Generation() + 1;
+  std::unique_ptr<RenderSession> fresh = NewSession(*next, first);
+  if (!fresh->Error().empty()) throw ApiError(400, fresh->Error());
+  fresh->SetControls(session->Controls());  // the render controls are the page's, not the scene's
+  {
+    const std::unique_lock<std::shared_mutex> swap(sessionSwap);
+    session.reset();  // the render stops before the scene it reads goes
+    std::swap(scene, next);
+    session = std::move(fresh);
+  }
+  events.Publish("scene", Dump(Json{{"generation", first}}));
+  rendered = Shown();
+  session->SetView(rendered.width, rendered.height);
+  return next;
 }
 
 PreviewServer::PreviewServer(std::unique_ptr<ServerState> s) : state(std::move(s)) {}
@@ -169,21 +202,15 @@ std::unique_ptr<PreviewServer> PreviewServer::Create(const ServeOptions& options
   state->views[state->shownPage] = {options.width, options.height};
   state->scene = PreviewScene::Open(options.scenePath, error);
   if (state->scene == nullptr) return nullptr;
-  const int cores = static_cast<int>(std::thread::hardware_concurrency());
-  ServerState& s = *state;
-  RenderSession::Listener listener;
-  listener.pass = [&s](const Pass& pass) { s.events.Publish("pass", Dump(PassJson(pass))); };
-  listener.error = [&s](uint64_t generation, const std::string& message) {
-    s.events.Publish("error", Dump(Json{{"generation", generation}, {"message", message}}));
-  };
-  state->session = std::make_unique<RenderSession>(
-      state->scene->Scene(), options.threads > 0 ? options.threads : std::max(cores, 1), std::move(listener));
+  state->session = state->NewSession(*state->scene, 1);
   if (!state->session->Error().empty()) {
     *error = state->session->Error();
     return nullptr;
   }
   state->http.new_task_queue = [] { return new httplib::ThreadPool(requestThreads); };
-  state->http.set_payload_max_length(maxBody);
+  // Only POST /api/open takes bodies this large, streamed to files; the
+  // middleware holds every other route to maxBodyBytes.
+  state->http.set_payload_max_length(maxOpenBytes);
   state->http.set_read_timeout(headerSeconds, 0);
   state->http.set_write_timeout(5, 0);
   state->http.set_keep_alive_timeout(1);
@@ -228,9 +255,13 @@ bool PreviewServer::Listening() const {
   return state->http.is_running();
 }
 
+std::string PreviewServer::OpenedFilesFolder() const {
+  return state->uploads.Path();
+}
+
 void PreviewServer::InjectRenderFault(const std::string& message) {
-  state->session->InjectFault(message);
   std::lock_guard<std::mutex> lock(state->host);
+  state->session->InjectFault(message);
   state->session->SetView(state->Shown().width, state->Shown().height);
 }
 

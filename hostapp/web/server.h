@@ -37,6 +37,8 @@ class PreviewServer {
   bool Run();
   // Whether Run accepts connections yet.
   bool Listening() const;
+  // The private folder opened files go to; empty until the first is opened.
+  std::string OpenedFilesFolder() const;
   // For tests: the render thread throws this in its next pass.
   void InjectRenderFault(const std::string& message);
   // From any thread: ends Run, closes the event streams, stops the render.

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 
 #include "hostapp/web/edit_history.h"
@@ -20,6 +21,7 @@
 #include "hostapp/web/render_session.h"
 #include "hostapp/web/server.h"
 #include "hostapp/web/titlebar_view.h"
+#include "hostapp/web/upload_folder.h"
 
 namespace tess::web {
 
@@ -31,11 +33,16 @@ struct ServerState {
   std::atomic<int> streams{0};  // open event streams
 
   std::mutex host;
+  // Opened files; it outlasts every scene that reads them.
+  UploadFolder uploads;
   // Destroyed in reverse: the render stops before the scene's nodes go.
   std::unique_ptr<PreviewScene> scene;
   TitleBarView titleBar;
   EventHub events;
   std::unique_ptr<RenderSession> session;
+  // Readers of `session` that do not hold `host` hold this shared; a new
+  // scene's session takes its place under it.
+  std::shared_mutex sessionSwap;
   EditOrder order;      // under `host`
   EditHistory history;  // under `host`
   // What each page shows, by the page's name; requests that name no page
@@ -56,6 +63,17 @@ struct ServerState {
   void Edit(const std::function<void()>& change);
   // As Edit, for a change of the camera alone: the shaders stay prepared.
   void EditView(const std::function<void()>& change);
+  // A render session for `shown` whose generations start at `firstGeneration`.
+  std::unique_ptr<RenderSession> NewSession(const PreviewScene& shown, uint64_t firstGeneration);
+  // Shows `next` in place of the scene; under `host`. Its render world is
+  // built first, while the current render goes on: when it cannot be, this
+  // throws ApiError (400) with the reason, `next` is dropped and nothing else
+  // changes. Otherwise the current render stops and its session goes, `next`
+  // takes the scene's place, a new session numbers its generations after the
+  // old one's, every page hears `scene` with the first of them, and the shown
+  // view renders (the pages' views stay). Returns the scene it replaced, which
+  // no render reads any more.
+  std::unique_ptr<PreviewScene> ReplaceScene(std::unique_ptr<PreviewScene> next);
 };
 
 // The request's body as a JSON object; ApiError (400) otherwise.
@@ -82,6 +100,7 @@ void AddHistoryRoutes(ServerState& state);
 void AddEventRoutes(ServerState& state);
 void AddRenderRoutes(ServerState& state);
 void AddTitleBarRoutes(ServerState& state);
+void AddOpenRoutes(ServerState& state);
 
 }  // namespace tess::web
 
