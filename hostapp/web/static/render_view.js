@@ -326,6 +326,8 @@ export class RenderView {
   setStatus(text, failed) {
     if (this.stopped && text !== restartedText) return;
     this.status.textContent = text;
+    // A long line (a refusal listing what would do) ends in an ellipsis: the whole of it on hover.
+    this.status.title = text;
     this.status.classList.toggle('failed', failed);
   }
 }
