@@ -88,8 +88,16 @@ async function reloadScene(panels) {
   await channels.update(panels);
 }
 
+// The buttons stay while the objects do (a reload after each edit must not
+// swallow a click under way); only which one is pressed changes.
 function showObjectList() {
   const list = byId('object-list');
+  const names = page.scene.objects.map((object) => object.name);
+  const buttons = [...list.querySelectorAll('button')];
+  if (buttons.length === names.length && buttons.every((button, i) => button.textContent === names[i])) {
+    buttons.forEach((button, i) => button.setAttribute('aria-pressed', String(i === page.selected)));
+    return;
+  }
   list.replaceChildren(...page.scene.objects.map((object, index) => {
     const item = document.createElement('li');
     const button = document.createElement('button');
