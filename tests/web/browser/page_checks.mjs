@@ -295,50 +295,68 @@ export async function checkRenderControls(page, t, pickable) {
   t.check('Pause and Resume stop and finish the render', paused && resumed);
 }
 
-// A model file dropped on the page opens in place of the scene; undo brings the scene back.
-export async function checkDropOpens(page, t, file) {
-  const names = () => page.locator('#object-list button').allTextContents();
-  const before = await names();
-  const bytes = readFileSync(file).toString('base64');
-  const name = file.split(/[\\/]/).pop();
-  await page.evaluate(({ base64, fileName }) => {
-    const data = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+// Drops files ({name, base64}) on the render as a user's drag from the desktop
+// would; answers whether the page highlighted itself while they were over it.
+async function dropFiles(page, files) {
+  return page.evaluate((list) => {
     const transfer = new DataTransfer();
-    transfer.items.add(new File([data], fileName, { type: 'application/octet-stream' }));
+    for (const { name, base64 } of list) {
+      transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name));
+    }
     const fire = (type) => document.querySelector('#view').dispatchEvent(new DragEvent(type, {
       dataTransfer: transfer, bubbles: true, cancelable: true,
     }));
     fire('dragenter');
     fire('dragover');
-    window.dropHighlighted = document.body.classList.contains('dropping');
+    const highlighted = document.body.classList.contains('dropping');
     fire('drop');
-  }, { base64: bytes, fileName: name });
-  t.check('dragging files over the page highlights it', await page.evaluate(() => window.dropHighlighted));
-  const opened = await page.waitForFunction((old) => {
-    const now = [...document.querySelectorAll('#object-list button')].map((b) => b.textContent);
-    return now.length > 0 && now.join('\n') !== old.join('\n');
-  }, before, { timeout: t.stepMs, polling: 50 }).then(() => true, () => false);
-  const status = await page.locator('#status').textContent();
-  t.check(`a dropped ${name} opens`, opened, `${(await names()).join(', ')}; ${status}`);
+    return highlighted && !document.body.classList.contains('dropping');
+  }, files);
+}
+
+const objectNames = (page) => page.locator('#object-list button').allTextContents();
+
+async function waitForObjects(page, test, stepMs) {
+  return page.waitForFunction(test, null, { timeout: stepMs, polling: 50 }).then(() => true, () => false);
+}
+
+const namesOtherThan = (old) => `(() => {
+  const now = [...document.querySelectorAll('#object-list button')].map((b) => b.textContent).join('\\n');
+  return now !== '' && now !== ${JSON.stringify(old.join('\n'))};
+})()`;
+const namesEqual = (old) => `[...document.querySelectorAll('#object-list button')].map((b) => b.textContent).join('\\n')
+  === ${JSON.stringify(old.join('\n'))}`;
+
+// A model file dropped on the page opens in place of the scene, so do an .obj
+// and its .mtl dropped together; a text file is refused; Undo walks back.
+export async function checkDropOpens(page, t, assets) {
+  const demo = await objectNames(page);
+  const file = (path, name = path.split(/[\\/]/).pop()) => ({ name, base64: readFileSync(path).toString('base64') });
+  const stl = file(assets.stl);
+  t.check('dragging files over the page highlights it', await dropFiles(page, [stl]));
+  const opened = await waitForObjects(page, namesOtherThan(demo), t.stepMs);
+  t.check(`a dropped ${stl.name} opens`, opened, `${(await objectNames(page)).join(', ')}; ${await page.locator('#status').textContent()}`);
   const imaged = opened && await page.waitForFunction(() => document.querySelector('#render').dataset.final === 'true',
     null, { timeout: t.stepMs }).then(() => true, () => false);
   t.check('… and renders', imaged);
+  const stlScene = await objectNames(page);
 
-  await page.evaluate(() => {
-    const transfer = new DataTransfer();
-    transfer.items.add(new File(['not a model'], 'notes.txt', { type: 'text/plain' }));
-    document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
-  });
+  await dropFiles(page, [{ name: 'notes.txt', base64: Buffer.from('not a model').toString('base64') }]);
   const refused = await page.waitForFunction(() => document.querySelector('#status').classList.contains('failed')
     && /notes\.txt/.test(document.querySelector('#status').textContent), null, { timeout: t.stepMs, polling: 20 })
     .then(() => true, () => false);
   t.check('a file that is no model is refused in the status line', refused, await page.locator('#status').textContent());
 
+  const material = { name: 'cube.mtl', base64: Buffer.from('newmtl red\nKd 1 0 0\n').toString('base64') };
+  await dropFiles(page, [material, file(assets.obj)]);
+  const both = opened && await waitForObjects(page, namesOtherThan(stlScene), t.stepMs);
+  t.check('an .obj dropped with its .mtl opens', both, (await objectNames(page)).join(', '));
+
   await page.locator('#undo').click();
-  const back = await page.waitForFunction((old) => [...document.querySelectorAll('#object-list button')]
-    .map((b) => b.textContent).join('\n') === old.join('\n'), before, { timeout: t.stepMs, polling: 50 })
-    .then(() => true, () => false);
-  t.check('Undo brings the scene before the file back', opened && back);
+  const backToStl = both && await waitForObjects(page, namesEqual(stlScene), t.stepMs);
+  await page.locator('#undo').click();
+  const backToDemo = backToStl && await waitForObjects(page, namesEqual(demo), t.stepMs);
+  t.check('Undo brings the scenes before the files back, one by one', backToDemo, (await objectNames(page)).join(', '));
 }
 
 // After the server restarts, the page stops retrying and says what to do.

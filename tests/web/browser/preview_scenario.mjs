@@ -400,7 +400,9 @@ async function run() {
   // A reload keeps the selected object: one whose panel has a title bar.
   await chooseObject(page, 'soft edges');
   await checkNoLayoutShift(page, tools);
-  await checkDropOpens(page, tools, resolve(scriptDir, '../../assets/data/cube_binary.stl'));
+  await checkDropOpens(page, tools, {
+    stl: resolve(scriptDir, '../../assets/data/cube_binary.stl'), obj: resolve(scriptDir, '../../assets/data/cube_quads.obj'),
+  });
 
   mkdirSync(options.artifacts, { recursive: true });
   const screenshot = join(options.artifacts, 'preview.png');
