@@ -9,7 +9,10 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto progressEvery = 100ms;
-constexpr auto keepAliveEvery = 15s;
+// Often enough that the stream of a closed page is found gone (its second
+// write fails) within about two seconds, so that reloads never use up the
+// streams a server allows.
+constexpr auto keepAliveEvery = 1s;
 // Each stream holds a request thread while its page is open: well below the
 // pool's size, so that requests always find a thread.
 constexpr int maxStreams = 8;

@@ -214,6 +214,9 @@ std::unique_ptr<PreviewServer> PreviewServer::Create(const ServeOptions& options
   state->http.set_read_timeout(headerSeconds, 0);
   state->http.set_write_timeout(5, 0);
   state->http.set_keep_alive_timeout(1);
+  // Small answers (a pick, a camera move) go out at once rather than after
+  // the delayed acknowledgement of the one before on the same connection.
+  state->http.set_tcp_nodelay(true);
   state->http.set_socket_options([](socket_t sock) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const void*>(&yes), sizeof(yes));

@@ -141,6 +141,23 @@ TEST_F(WebHostile, ARenderThreadExceptionIsAnErrorEventAndTheServerGoesOn) {
   EXPECT_TRUE(WaitForFinalPass()["final"].get<bool>());
 }
 
+TEST_F(WebHostile, TheStreamOfAClosedPageIsLetGoSoonWithoutAnyEvent) {
+  WaitForFinalPass();
+  {
+    httplib::Client page("127.0.0.1", server->Port());
+    page.set_read_timeout(10);
+    // Reads the first bytes (the latest pass), then goes away as a closed tab does.
+    page.Get(WithToken("/api/events"), [](const char*, size_t) { return false; });
+  }
+  // Nothing renders, so only the server's own writes can find it gone.
+  int open = -1;
+  for (int i = 0; i < 200 && open != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    open = GetJson("/api/status")["eventStreams"].get<int>();
+  }
+  EXPECT_EQ(open, 0);
+}
+
 TEST_F(WebHostile, EventStreamsAreCappedAndRequestsStillFindThreads) {
   std::atomic<bool> done{false};
   std::vector<std::unique_ptr<httplib::Client>> clients;
