@@ -92,6 +92,8 @@ def final_pass_against_render(server):
     serve_ms, render_ms = [], []
     with tempfile.TemporaryDirectory() as work:
         for _ in range(rounds):
+            # Another size first: a view at the size already rendered starts nothing.
+            server.final_pass(server.json("POST", "/api/view", {"width": 640, "height": 480})["generation"])
             generation = server.json("POST", "/api/view", {"width": 900, "height": 760})["generation"]
             serve_ms.append(server.final_pass(generation)["ms"])
             scene = os.path.join(work, "scene.json")
@@ -115,6 +117,22 @@ def edit_latency(server):
         times.append((time.perf_counter() - start) * 1000)
     print(f"edit answered while a pass renders: median {statistics.median(times):.2f} ms, "
           f"90th percentile {sorted(times)[int(len(times) * 0.9)]:.2f} ms ({len(times)} edits)")
+
+
+def pick_latency(server):
+    server.json("POST", "/api/view", {"width": 900, "height": 760})
+    server.json("POST", "/api/render", {"samples": 256})
+    times, running = [], 0
+    for i in range(100):
+        time.sleep(0.02)
+        start = time.perf_counter()
+        server.json("GET", f"/api/pick?x={(i * 37) % 900}&y={(i * 53) % 760}")
+        times.append((time.perf_counter() - start) * 1000)
+        running += server.json("GET", "/api/status")["running"]
+    server.json("POST", "/api/render", {"samples": 16})
+    print(f"pick answered while a 256-sample pass renders: median {statistics.median(times):.2f} ms, "
+          f"90th percentile {sorted(times)[int(len(times) * 0.9)]:.2f} ms ({len(times)} picks, "
+          f"{running} with the render running)")
 
 
 def soak(server):
@@ -147,6 +165,7 @@ def main():
     try:
         final_pass_against_render(server)
         edit_latency(server)
+        pick_latency(server)
         soak(server)
     finally:
         server.stop()

@@ -1,6 +1,7 @@
 #include "hostapp/web/server.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 
 #include <filesystem>
 #include <fstream>
@@ -116,6 +117,18 @@ void CloseOnExec(socket_t sock) {
   if (flags >= 0) fcntl(sock, F_SETFD, flags | FD_CLOEXEC);
 }
 
+// Every pass allocates its images anew, tens of megabytes at the pane's
+// size. Left to itself the C library maps such blocks fresh and unmaps them
+// when freed, so each pass faults in and clears every page again before a
+// render thread can notice a cancel: an edit waited for that. Kept in the
+// heap, freed images are reused by the next pass as they are.
+void KeepImagesInTheHeap() {
+  constexpr int mapAbove = 32 << 20;    // the largest threshold the library takes
+  constexpr int trimAbove = 512 << 20;  // a few passes' images stay mapped
+  mallopt(M_MMAP_THRESHOLD, mapAbove);
+  mallopt(M_TRIM_THRESHOLD, trimAbove);
+}
+
 }  // namespace
 
 Json BodyOf(const httplib::Request& req) {
@@ -195,6 +208,7 @@ PreviewServer::~PreviewServer() {
 }
 
 std::unique_ptr<PreviewServer> PreviewServer::Create(const ServeOptions& options, std::string* error) {
+  KeepImagesInTheHeap();
   auto state = std::make_unique<ServerState>();
   state->options = options;
   if (state->options.staticDir.empty()) state->options.staticDir = DefaultStaticDir();
