@@ -6,7 +6,8 @@
    phase) with the same thread count: the passes add to one sample set, so the
    ratio should stay near 1.
 2. How long an edit's request takes to be answered while a pass renders.
-3. The server's resident memory after a soak of edits, view changes, title-bar
+3. How long a pick takes to be answered while a 256-sample pass renders.
+4. The server's resident memory after a soak of edits, view changes, title-bar
    events and linked-shader switches, against after its first 1,000 edits.
 
     python3 bench/preview_bench.py [BUILD_DIR]     (THREADS=2 ROUNDS=3 EDITS=10000)
