@@ -3,34 +3,16 @@
 // images (which cannot send headers) in the query. The page's files need none.
 const tokenHeader = 'X-Tessaline-Token';
 
-function readToken() {
-  const params = new URLSearchParams(location.search);
-  const given = params.get('token');
-  if (given) {
-    sessionStorage.setItem('tessaline-token', given);
-    // Out of the address bar and the history, so that it is not shared by a copied address.
-    params.delete('token');
-    const rest = params.toString();
-    history.replaceState(null, '', location.pathname + (rest ? `?${rest}` : '') + location.hash);
-    return given;
-  }
-  return sessionStorage.getItem('tessaline-token') ?? '';
-}
-
-const token = readToken();
+// boot.js, a plain script that runs before any module, took the token out of
+// the address bar and the history (so that a copied address does not share
+// it) and named this tab's page; both are kept for the tab's life.
+const token = sessionStorage.getItem('tessaline-token') ?? '';
 
 // This page's name and the number of its next edit: the server applies only
 // the newest edit of a value from one page, however the requests overtake.
 // The name lasts as long as the tab: a reloaded page is the same page to the
 // server, which keeps its view.
-function readPageId() {
-  const kept = sessionStorage.getItem('tessaline-page');
-  if (kept) return kept;
-  const made = crypto.randomUUID ? crypto.randomUUID() : String(Math.random()).slice(2);
-  sessionStorage.setItem('tessaline-page', made);
-  return made;
-}
-export const pageId = readPageId();
+export const pageId = sessionStorage.getItem('tessaline-page') ?? '';
 let editNumber = 0;
 export function nextEdit() {
   editNumber += 1;

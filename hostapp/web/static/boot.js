@@ -8,7 +8,8 @@
   const pane = document.getElementById('view');
   const canvas = document.getElementById('render');
   const params = new URLSearchParams(location.search);
-  // As api.js keeps them: the token out of the address bar, the tab's page name.
+  // Where api.js reads them: the token, out of the address bar and the history
+  // (a copied address must not share it), and the tab's page name.
   const given = params.get('token');
   if (given) {
     sessionStorage.setItem('tessaline-token', given);
