@@ -141,16 +141,14 @@ Json SetChannel(ServerState& s, const Json& body) {
   if (fresh)
     s.Edit([&] {
       // One step however many of the three the request changes.
-      ChannelState undo;
-      bool first = true;
+      std::optional<ChannelState> undo;
       const auto keep = [&](ChannelState step) {
-        if (first) undo = std::move(step);
-        first = false;
+        if (!undo) undo = std::move(step);
       };
       if (edit.shader) keep(s.scene->SetShader(object, slot, *edit.shader));
       if (edit.color) keep(s.scene->SetColor(object, *edit.color));
       if (edit.strength) keep(s.scene->SetStrength(object, slot, *edit.strength));
-      s.history.Done(std::move(undo));
+      s.history.Done(std::move(*undo));
     });
   Json entry = s.scene->ObjectEntry(object);
   entry["generation"] = s.session->Generation();

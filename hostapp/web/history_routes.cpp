@@ -18,7 +18,7 @@ EditStep Apply(ServerState& s, EditStep step) {
           return inverse;
         } else if constexpr (std::is_same_v<Step, CameraStep>) {
           CameraStep inverse;
-          s.EditView([&] { inverse.camera = s.scene->SetCamera(taken.camera); });
+          s.Edit([&] { inverse.camera = s.scene->SetCamera(taken.camera); }, EditKind::View);
           return inverse;
         } else {
           return SceneStep{s.ReplaceScene(std::move(taken.scene))};

@@ -159,17 +159,13 @@ ServerState::~ServerState() {
   titleBar.Forget();
 }
 
-void ServerState::Edit(const std::function<void()>& change) {
-  session->Edit(change, [this](uint64_t next) { events.Publish("scene", Dump(Json{{"generation", next}})); });
-}
-
-void ServerState::EditView(const std::function<void()>& change) {
+void ServerState::Edit(const std::function<void()>& change, EditKind kind) {
   session->Edit(
       change,
       [this](uint64_t next) {
         events.Publish("scene", Dump(Json{{"generation", next}}));
       },
-      EditKind::View);
+      kind);
 }
 
 std::unique_ptr<RenderSession> ServerState::NewSession(const PreviewScene& shown, uint64_t firstGeneration) {

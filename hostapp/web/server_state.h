@@ -59,10 +59,9 @@ struct ServerState {
 
   ~ServerState();
   // Changes the scene with no render reading it and starts the next
-  // generation; every page hears of it before its first pass.
-  void Edit(const std::function<void()>& change);
-  // As Edit, for a change of the camera alone: the shaders stay prepared.
-  void EditView(const std::function<void()>& change);
+  // generation; every page hears of it before its first pass. A change of
+  // the camera alone (EditKind::View) leaves the shaders prepared.
+  void Edit(const std::function<void()>& change, EditKind kind = EditKind::Shaders);
   // A render session for `shown` whose generations start at `firstGeneration`.
   std::unique_ptr<RenderSession> NewSession(const PreviewScene& shown, uint64_t firstGeneration);
   // Shows `next` in place of the scene; under `host`. Its render world is

@@ -51,11 +51,13 @@ Json MoveCamera(ServerState& s, const Json& body) {
   const std::string drag = DragOf(body);
   const bool fresh = Fresh(s, body, "camera");
   if (fresh)
-    s.EditView([&] {
-      const render::CameraSetup before = s.scene->SetCamera(next);
-      // The rest of a drag moves on from the step its first move made.
-      if (!s.history.ContinuesDrag(drag)) s.history.Done(CameraStep{before, drag});
-    });
+    s.Edit(
+        [&] {
+          const render::CameraSetup before = s.scene->SetCamera(next);
+          // The rest of a drag moves on from the step its first move made.
+          if (!s.history.ContinuesDrag(drag)) s.history.Done(CameraStep{before, drag});
+        },
+        EditKind::View);
   Json answer = {{"generation", s.session->Generation()}, {"camera", s.scene->CameraJson()}};
   if (!fresh) answer["stale"] = true;
   return answer;

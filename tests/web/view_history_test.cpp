@@ -38,7 +38,12 @@ TEST_F(WebCamera, MovesAreSavedAndFitTheSavedImage) {
   const Json before = GetJson("/api/scene")["camera"];
   ASSERT_TRUE(before["position"].is_array());
   EXPECT_GT(before["fov"].get<double>(), 0.0);
+  WaitForFinalPass();
+  const Json preparations = GetJson("/api/status")["preparations"];
   const Json moved = PostJson("/api/camera", {{"position", {1, 2, 9}}, {"fov", 50}});
+  // A camera move renders again without preparing the shaders again.
+  WaitForFinalPass();
+  EXPECT_EQ(GetJson("/api/status")["preparations"], preparations);
   EXPECT_EQ(moved["camera"]["position"], Json({1, 2, 9}));
   EXPECT_EQ(moved["camera"]["target"], before["target"]);
   EXPECT_EQ(GetJson("/api/scene.json")["camera"]["position"], Json({1, 2, 9}));
